@@ -1,0 +1,1 @@
+#include "capture/jpeg_writer.h"

@@ -1,0 +1,1 @@
+#include "gif/build_command.h"

@@ -1,0 +1,1 @@
+#include "gif/colour_reduction.h"

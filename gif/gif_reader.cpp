@@ -1,0 +1,1 @@
+#include "gif/gif_reader.h"

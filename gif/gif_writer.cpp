@@ -1,0 +1,1 @@
+#include "gif/gif_writer.h"

@@ -1,0 +1,1 @@
+#include "gif/lzw_encoder.h"

@@ -1,0 +1,2 @@
+// The GIF variant of LZW compression for one frame's colour indices.
+#pragma once

@@ -1,0 +1,1 @@
+#include "gif/shared_palette.h"

@@ -1,0 +1,1 @@
+#include "gif/trim.h"
