@@ -16,8 +16,12 @@ void ReportStep(const ProgressSink* sink, BuildStep step) {
   if (sink && sink->setStep) sink->setStep(sink->context, step);
 }
 
+void ReportPercent(const ProgressSink* sink, int percent) {
+  if (sink && sink->report) sink->report(sink->context, percent);
+}
+
 bool ReportProgress(const ProgressSink* sink, int percent) {
   if (!sink) return false;
-  if (sink->report) sink->report(sink->context, percent);
+  ReportPercent(sink, percent);
   return CancelRequested.exchange(0) != 0;
 }

@@ -25,6 +25,10 @@ extern std::atomic<int> CancelRequested;
 // Shows the step's name. A null sink does nothing.
 void ReportStep(const ProgressSink* sink, BuildStep step);
 
+// Reports the percentage of the current step without looking at CancelRequested
+// (work that cannot be cancelled, such as cutting frames to the moving area).
+void ReportPercent(const ProgressSink* sink, int percent);
+
 // Reports the percentage of the current step, then reads and clears CancelRequested.
 // Returns true when the build is to stop. A null sink reports nothing and never cancels.
 bool ReportProgress(const ProgressSink* sink, int percent);

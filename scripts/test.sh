@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds both builds and runs every test: the native unit and interop tests, the
+# same under AddressSanitizer + UndefinedBehaviorSanitizer, the engine tests as
+# Windows programs under Wine (in a Wine prefix of this run's own), and a short
+# smoke run of each fuzz target. Set-up (scripts/setup.sh) runs first.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+fuzz_seconds=${FRIMBOLA_FUZZ_SECONDS:-20}
+
+say() { printf '\n== %s\n' "$*"; }
+
+bash scripts/setup.sh
+
+configure() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "build/$dir" -G Ninja -DFRIMBOLA_WERROR=ON "$@" >"build/$dir.configure.log" 2>&1 ||
+    { cat "build/$dir.configure.log"; exit 1; }
+}
+mkdir -p build
+
+say "native build"
+configure native
+cmake --build build/native
+
+say "sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+configure asan -DFRIMBOLA_SANITIZE=ON
+cmake --build build/asan
+
+say "Windows build (i686, mingw-w64)"
+configure windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DFRIMBOLA_NATIVE_BUILD="$root/build/native"
+cmake --build build/windows
+
+say "fuzz targets (clang, libFuzzer)"
+CC=clang CXX=clang++ configure fuzz -DFRIMBOLA_FUZZ=ON
+cmake --build build/fuzz
+
+say "native tests"
+ctest --test-dir build/native --output-on-failure
+
+say "tests under the sanitizers"
+ctest --test-dir build/asan --output-on-failure
+
+say "engine tests under Wine"
+wine_home=$(mktemp -d)
+export FRIMBOLA_WINEPREFIX=$wine_home/prefix
+stop_wine() {
+  WINEPREFIX=$FRIMBOLA_WINEPREFIX wineserver -k 2>/dev/null || true
+  rm -rf "$wine_home"
+}
+trap stop_wine EXIT
+WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+ctest --test-dir build/windows --output-on-failure
+
+say "fuzz smoke run (${fuzz_seconds} s per target)"
+for target in gif_reader_fuzz frame_layout_fuzz; do
+  corpus=$(mktemp -d)
+  seeds=tests/fuzz/corpus/${target%_fuzz}
+  [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+  "build/fuzz/tests/$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" 2>"build/fuzz/$target.log" ||
+    { tail -n 60 "build/fuzz/$target.log"; rm -rf "$corpus"; exit 1; }
+  tail -n 1 "build/fuzz/$target.log"
+  rm -rf "$corpus"
+done
+
+say "all tests passed"
