@@ -22,7 +22,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-utils xdotool
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev imagemagick ffmpeg
-  dpkg-dev
+  dpkg-dev python3
 )
 
 added_source=0
