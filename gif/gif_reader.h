@@ -12,10 +12,11 @@ enum GifReadResult {
   kGifReadOk = 0,
   kGifReadFileError = -1,           // unreadable, or 10 bytes or shorter
   kGifReadBadSignature = -3,        // not "GIF87a" or "GIF89a"
-  kGifReadNoMemory = -6,
+  kGifReadNoMemory = -6,            // also an image wider or taller than kLargestFrameSide
   kGifReadExtensionOverrun = -20,   // an extension's sub-blocks run past the end of the file
   kGifReadTrailerBeforeImage = -21,
   kGifReadUnknownBlock = -22,
+  kGifReadTableOverrun = -23,       // a global or local colour table runs past the end of the file
   kGifReadBadTableSize = -24,       // colour-table size exponent outside 1..8
   kGifReadNoColourTable = -25,
   kGifReadZeroWidth = -26,
