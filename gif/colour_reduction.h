@@ -15,19 +15,27 @@ struct ColourCellEntry {
   std::int32_t key;        // the cell's ColourCellKey
   std::int32_t chroma;     // max - min of the cell's three 4-bit values
   std::int32_t hueSector;  // 0..5; 0 for cells of chroma 0
-  std::int32_t count;      // weight gathered from the pixels; negative only in shared counting
+  // Weight gathered from the pixels; negative only in shared counting. 64 bits: the
+  // shared counting adds up to 2550 a pixel, which one crafted full-HD frame takes
+  // past 32 bits (per-frame counts stay far below).
+  std::int64_t count;
 };
 
 // The 12-bit cell of a pixel: each channel to q = min(x + 8, 255) >> 4, then
-// (q green << 8) | (q red << 4) | q blue.
-int ColourCellKey(int red, int green, int blue);
+// (q green << 8) | (q red << 4) | q blue. Inline: both histograms call it for every pixel.
+constexpr int ColourCellKey(int red, int green, int blue) {
+  const auto quantise = [](int x) { return (x + 8 < 255 ? x + 8 : 255) >> 4; };
+  return (quantise(green) << 8) | (quantise(red) << 4) | quantise(blue);
+}
 
 // Fills a histogram of kColourCells entries: keys in order, chroma, hue sector, count 0.
 void InitColourHistogram(ColourCellEntry* histogram);
 
-// Chooses up to target colours from a histogram (which it reorders and whose counts
-// it consumes) into palette (room for 256), in colour-table order (blue, green, red,
-// 0), sorted darkest first. Returns the number of colours, 2..target.
+// Chooses up to target colours from a histogram in key order, as InitColourHistogram
+// left it and counting filled it (the histogram is reordered and its counts consumed),
+// into palette (room for 256), in colour-table order (blue, green, red, 0), sorted
+// darkest first. Returns the number of colours, 2..target; 0, choosing nothing, for a
+// target outside 15..256.
 int SelectPalette(ColourCellEntry* histogram, int target, RGBQUAD* palette);
 
 // The palette of one frame as a movable LOGPALETTE block (room for colourCount + 1
