@@ -11,7 +11,9 @@
 int FindContentRect(HGLOBAL frame, RECT* rect);
 
 // 1 when both frames are 24-bit and of equal size (rect set to the moving area,
-// which may be empty), else 0.
+// which may be empty), else 0. The moving area is the run of differing rows through
+// the middle row (storage row H / 2), and within it the first run of differing columns
+// from the left; when the middle rows are equal it is {W, H - H/2, W + 1, H - H/2 - 1}.
 int FindMotionRect(HGLOBAL frameA, HGLOBAL frameB, RECT* rect);
 
 // A new frame image of the rectangle, which is clamped in place to the frame; null
