@@ -197,7 +197,8 @@ HGLOBAL ResizeFrame(HGLOBAL frame, int width, int height) {
   if (!source.Is24Bit()) return nullptr;
   const int sourceWidth = source.width(), sourceHeight = source.height();
 
-  // The new frame keeps the source's header and colour table; only its size changes.
+  // The new frame keeps the source's header and colour table; only its size changes,
+  // and with it the image size, which would otherwise describe the source's rows.
   const std::size_t headerBytes = source.layout().pixelOffset;
   const std::uint64_t blockBytes = headerBytes + static_cast<std::uint64_t>(RowStride(width, 24)) * height;
   if (blockBytes > 0x7FFFFFFF) return nullptr;
@@ -210,6 +211,7 @@ HGLOBAL ResizeFrame(HGLOBAL frame, int width, int height) {
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(raw.data());
     header->biWidth = width;
     header->biHeight = height;
+    header->biSizeImage = static_cast<DWORD>(blockBytes - headerBytes);
   }
   FrameLock target(result.get());
   if (!target.Is24Bit()) return nullptr;

@@ -256,6 +256,7 @@ TEST(ResizeFrameTest, KeepsTheSourceHeaderAndColourTable) {
   EXPECT_EQ(lock.width(), 5);
   EXPECT_EQ(lock.height(), 4);
   EXPECT_EQ(lock.header()->biXPelsPerMeter, 2835);
+  EXPECT_EQ(lock.header()->biSizeImage, 16u * 4u) << "the image size of the new rows, not the source's";
   EXPECT_EQ(lock.layout().colourCount, 2);
   EXPECT_EQ(lock.colours()[1].rgbRed, 3);
   EXPECT_TRUE(ReadPicture(result.get()) == ReferenceResize(ReadPicture(source.get()), 5, 4));
