@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "capture/frame_image.h"
@@ -184,6 +183,8 @@ int CompressFrame(GifWriteContext* gif, const BYTE* rows, int codeSize) {
   }
 }
 
+// A frame is locked and checked before any of its bytes is written, so a refused frame
+// leaves the file ending after the frame before it.
 int WriteFrame(GifWriteContext* gif, int index) {
   const AnimeGifFrame& entry = gif->job->frames[index];
   if (index > 0) {

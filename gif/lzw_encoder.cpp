@@ -8,30 +8,33 @@
 //
 // The coder is greedy LZW: with S the string being extended and p the next pixel, it
 // extends S to S+p when S+p is in the dictionary, else writes the code of S, enters S+p
-// under the next free code and starts again from p. A string is entered only when it
-// was just found missing, so every string stands in the dictionary at most once, and it
-// enters as (code of S, p). The string S+p is therefore present exactly when the pair
-// (code of S, p) was entered since the last clear, and then under that pair's code. A
-// lookup keyed by (prefix code, pixel) answers "is S+p present, and under which code"
-// exactly as a scan that compares whole strings does; the scan's shortcuts (start above
-// the current code, skip while no string is long enough) only leave out entries that
-// cannot match. Codes, widths and clear points depend on nothing else, so the bytes agree.
+// under the next free code (while there is one) and starts again from p. A string is
+// entered only when it was just found missing, so every string stands in the dictionary
+// at most once, and it enters as (code of S, p). The string S+p is therefore present
+// exactly when the pair (code of S, p) was entered since the last clear, and then under
+// that pair's code. A lookup keyed by (prefix code, pixel) answers "is S+p present, and
+// under which code" exactly as a scan that compares whole strings does; the scan's
+// shortcuts (start above the current code, skip while no string is long enough) only
+// leave out entries that cannot match. Codes, widths and clear points depend on nothing
+// else, so the bytes agree.
 //
-// The lookup of a pair: codeOfString[(prefix code << K) | pixel] holds the code last given
-// to that pair, stringOfCode[code] the pair a code was last given to; the pair is present
-// when the two agree. Neither table is emptied at a clear: a clear only forgets the pairs
-// of the codes it frees, so a stale codeOfString entry points at a code that is either
-// forgotten or has since been given to another pair, and is rejected either way.
+// Pairs: codeOfString[prefix code << 8 | pixel] holds the code last given to that pair,
+// stringOfCode[code] the pair a code was last given to; the pair is present when the two
+// agree. Neither table is emptied at a clear or between frames: a clear only forgets the
+// pairs of the codes it frees, so a stale codeOfString entry points at a code that is
+// either forgotten or has since been given to another pair, and is rejected either way.
 //
-// Runs: since every prefix of a dictionary string is in the dictionary too, the strings
-// made of one pixel v repeated are exactly v, vv, ... up to some longest length runMax[v].
+// Runs: every prefix of a dictionary string is in the dictionary too, so the strings made
+// of one pixel v repeated are exactly v, vv, ... up to some longest length runMax[v].
 // While the string being extended is such a run and the next pixels are v again, the
 // greedy coder walks up that list one pixel at a time until it passes runMax[v], writes
 // the longest run's code, enters the run one longer, and starts again from v. Knowing how
-// many v follow, the coder takes each of those steps at once from runCode (a run needs
-// one step per code written instead of one per pixel). Run strings are entered only into
-// runCode, and pairs (run, its own pixel) are looked up only there; the other lookups
-// never ask for a run, so codeOfString need not know them.
+// many v follow, the coder takes each of those steps at once from runCode, the code of
+// every run by its pixel and length: one step per code written instead of a dependent
+// lookup per pixel. This pays even for two equal pixels, and on flat pictures it is most
+// of the work. Run strings are entered only into runCode: the string being extended is
+// always known to be a run or not (runLength), a pair (run, its own pixel) is only ever
+// looked up there, and no other pair makes a run, so codeOfString never needs them.
 
 namespace {
 
@@ -42,8 +45,8 @@ constexpr std::uint32_t kFirstUnusableCode = 4095;  // codes from here on are ne
 constexpr std::size_t kFirstCapacity = 4096;
 // A pair is at most 4094 << 8 | 255, so it never equals this.
 constexpr std::uint32_t kNoString = 0xFFFFFFFFu;
-constexpr std::size_t kStringSlots = std::size_t{kCodeCount} << 8;  // enough for K = 8
-constexpr std::size_t kRunSlots = 256 * std::size_t{kCodeCount};
+constexpr std::size_t kStringSlots = std::size_t{kCodeCount} << 8;  // every (prefix code, pixel)
+constexpr std::size_t kRunSlots = std::size_t{kCodeCount} << 8;     // every (length, pixel)
 
 void ForgetCodes(std::uint32_t* stringOfCode, std::uint32_t from) {
   std::memset(stringOfCode + from, 0xFF, (kCodeCount - from) * sizeof *stringOfCode);
@@ -110,7 +113,7 @@ int LzwAllocate(LzwEncoder* lzw) {
     // Only the entries up to runMax are ever read, so the rest may stay untouched.
     lzw->runCode = static_cast<std::uint16_t*>(std::malloc(kRunSlots * sizeof(std::uint16_t)));
     if (!lzw->runCode) return kLzwNoMemory;
-    for (int v = 0; v < 256; ++v) lzw->runCode[(v << 12) + 1] = static_cast<std::uint16_t>(v);
+    for (int v = 0; v < 256; ++v) lzw->runCode[1 << 8 | v] = static_cast<std::uint16_t>(v);
   }
   return Reserve(lzw, 0) ? kLzwOk : kLzwNoMemory;
 }
@@ -153,8 +156,8 @@ int LzwAddPixels(LzwEncoder* lzw, const std::uint8_t* pixels, std::size_t count)
     --count;
   }
 
-  const int keyShift = lzw->minCodeSize;
-  const std::uint32_t clearCode = 1u << keyShift;
+  const int minCodeSize = lzw->minCodeSize;
+  const std::uint32_t clearCode = 1u << minCodeSize;
   std::uint16_t* const codeOfString = lzw->codeOfString;
   std::uint32_t* const stringOfCode = lzw->stringOfCode;
   std::uint16_t* const runCode = lzw->runCode;
@@ -183,7 +186,7 @@ int LzwAddPixels(LzwEncoder* lzw, const std::uint8_t* pixels, std::size_t count)
     PutCode(out, bits, bitCount, clearCode, width);
     ForgetCodes(stringOfCode, clearCode + 2);
     ForgetRuns(runMax);
-    width = keyShift + 1;
+    width = minCodeSize + 1;
     widthLimit = 1u << width;
     nextCode = clearCode + 2;
     return false;
@@ -206,14 +209,14 @@ int LzwAddPixels(LzwEncoder* lzw, const std::uint8_t* pixels, std::size_t count)
         // The string is runLength pixels v and `left` more v follow.
         std::size_t left = RunLength(pixels, i, chunk);
         i += left;
-        std::uint16_t* const runs = runCode + (pixel << 12);
+        std::uint16_t* const runs = runCode + pixel;  // runs[L << 8]: the code of L pixels v
         std::uint32_t longest = runMax[pixel];
         while (runLength + left > longest) {
           left -= longest - runLength + 1;
-          PutCode(out, bits, bitCount, runs[longest], width);
+          PutCode(out, bits, bitCount, runs[longest << 8], width);
           const std::uint32_t code = nextCode;
           if (takeCode(out)) {
-            runs[longest + 1] = static_cast<std::uint16_t>(code);
+            runs[(longest + 1) << 8] = static_cast<std::uint16_t>(code);
             runMax[pixel] = static_cast<std::uint16_t>(++longest);
           } else {
             longest = 1;
@@ -221,11 +224,11 @@ int LzwAddPixels(LzwEncoder* lzw, const std::uint8_t* pixels, std::size_t count)
           runLength = 1;
         }
         runLength += static_cast<std::uint32_t>(left);
-        current = runs[runLength];
+        current = runs[runLength << 8];
         continue;
       }
 
-      const std::uint32_t key = current << keyShift | pixel;
+      const std::uint32_t key = current << 8 | pixel;
       const std::uint32_t code = codeOfString[key];
       ++i;
       if (stringOfCode[code] == key) {

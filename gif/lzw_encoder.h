@@ -6,18 +6,20 @@
 // One encoder serves a whole GIF: its output buffer and dictionary are kept from frame
 // to frame. A frame is LzwStartFrame, any number of LzwAddPixels (a row at a time, or
 // the whole frame; the split never changes the bytes), then LzwFinishFrame; the frame's
-// compressed bytes are then output[0 .. length). LzwRelease frees everything.
+// compressed bytes are then output[0 .. length). LzwRelease frees everything. The
+// dictionary's tables take about 4 MiB of address space, of which a frame touches only
+// what its strings need.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// The numbers equal the GIF writer's result codes for the same faults.
+// kLzwNoPixels and kLzwNoMemory have the numbers of the GIF writer's codes for the same faults.
 enum LzwResult {
   kLzwOk = 0,
-  kLzwNoPixels = -4,  // LzwFinishFrame on a frame that got no pixel
+  kLzwNoPixels = -4,     // LzwFinishFrame on a frame that got no pixel
   kLzwBadCodeSize = -5,  // LzwStartFrame with a minimum code size outside 2..8
-  kLzwNoMemory = -6,  // the output buffer or the dictionary cannot be had
+  kLzwNoMemory = -6,     // the output buffer or the dictionary cannot be had; the frame is lost
 };
 
 struct LzwEncoder {
@@ -27,8 +29,8 @@ struct LzwEncoder {
   std::size_t capacity = 0;
 
   // The dictionary. Strings of one repeated pixel ("runs") are kept apart from the
-  // others: runCode[(v << 12) + L] is the code of L pixels v, for L up to runMax[v].
-  // Every other string is found through codeOfString[(prefix code << K) | pixel], the
+  // others: runCode[L << 8 | v] is the code of L pixels v, for L up to runMax[v].
+  // Every other string is found through codeOfString[prefix code << 8 | pixel], the
   // code last given to that pair, which stringOfCode[code] confirms.
   std::uint16_t* codeOfString = nullptr;
   std::uint32_t* stringOfCode = nullptr;
@@ -46,7 +48,7 @@ struct LzwEncoder {
   int currentCode = -1;  // code of the string being extended; -1 before the first pixel
   int runLength = 0;     // the length of that string when it is a run, else 0
   int runPixel = 0;      // and the run's pixel
-  std::uint8_t pixelMask = 0;
+  std::uint8_t pixelMask = 0;  // 2^K - 1
 };
 
 // Allocates the output buffer and the dictionary unless they are there already:
