@@ -205,7 +205,7 @@ void ExpectFrame(GifReader* gif, const FrameExpectation& frame, std::vector<int>
 }
 
 std::string Path(const std::string& name) {
-  const std::string path = TempPath(name);
+  const std::string path = TempPath("writer-" + name);
   std::filesystem::remove(path);
   return path;
 }

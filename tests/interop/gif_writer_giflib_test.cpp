@@ -102,7 +102,7 @@ void CheckWriter(Writer write, bool globalTable, const Case& c, std::mt19937* ra
     job->frames[f].delay = f == 1 ? 0x10005 : 3 + 7 * f;
   }
 
-  const std::string path = TempPath("giflib.gif");
+  const std::string path = TempPath("writer-giflib.gif");
   ASSERT_EQ(write(job.get(), path.c_str(), nullptr), kGifWriteOk);
   GifFile file(path);
   ASSERT_NE(file.gif, nullptr);
