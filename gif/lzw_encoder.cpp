@@ -43,8 +43,6 @@ static_assert(std::endian::native == std::endian::little, "the bit writer stores
 constexpr int kCodeCount = 4096;
 constexpr std::uint32_t kFirstUnusableCode = 4095;  // codes from here on are never handed out
 constexpr std::size_t kFirstCapacity = 4096;
-// A pair is at most 4094 << 8 | 255, so it never equals this.
-constexpr std::uint32_t kNoString = 0xFFFFFFFFu;
 constexpr std::size_t kStringSlots = std::size_t{kCodeCount} << 8;  // every (prefix code, pixel)
 constexpr std::size_t kRunSlots = std::size_t{kCodeCount} << 8;     // every (length, pixel)
 

@@ -18,23 +18,27 @@ configure() {
   cmake -S "$root" -B "build/$dir" -G Ninja -DFRIMBOLA_WERROR=ON "$@" >"build/$dir.configure.log" 2>&1 ||
     { cat "build/$dir.configure.log"; exit 1; }
 }
+build() {
+  local dir=$1
+  cmake --build "build/$dir" >"build/$dir.build.log" 2>&1 || { tail -n 60 "build/$dir.build.log"; exit 1; }
+}
 mkdir -p build
 
 say "native build"
 configure native
-cmake --build build/native
+build native
 
 say "sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 configure asan -DFRIMBOLA_SANITIZE=ON
-cmake --build build/asan
+build asan
 
 say "Windows build (i686, mingw-w64)"
 configure windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DFRIMBOLA_NATIVE_BUILD="$root/build/native"
-cmake --build build/windows
+build windows
 
 say "fuzz targets (clang, libFuzzer)"
 CC=clang CXX=clang++ configure fuzz -DFRIMBOLA_FUZZ=ON
-cmake --build build/fuzz
+build fuzz
 
 say "native tests"
 ctest --test-dir build/native --output-on-failure
