@@ -11,13 +11,6 @@
 
 namespace {
 
-Rgb Noise(int x, int y) {
-  std::uint32_t h = static_cast<std::uint32_t>(x) * 2654435761u ^ static_cast<std::uint32_t>(y) * 40503u;
-  h ^= h >> 15;
-  h *= 0x2c1b3c6du;
-  return Rgb{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h >> 16)};
-}
-
 // 96x80 with a flat 8-pixel border around noise: its content is {8, 8, 88, 72}.
 constexpr int kBorder = 8;
 UniqueFrame BorderedFrame() {
@@ -49,7 +42,7 @@ TEST(PrepareJpegFrameTest, CutsToTheContentOnlyWhenAskedAndFound) {
     bool removeBorders;
   } kept[] = {
       {"borders kept when not asked", BorderedFrame(), false},
-      {"no borders found", MakeFrame24(96, 80, Noise), true},
+      {"no borders found", MakeFrame24(96, 80, [](int x, int y) { return Noise(x, y); }), true},
   };
   for (const auto& c : kept) {
     SCOPED_TRACE(c.name);

@@ -13,15 +13,6 @@
 
 namespace {
 
-// A colour that changes from pixel to pixel in every channel, the same in every build.
-Rgb Noise(int x, int y, std::uint32_t seed = 1) {
-  std::uint32_t h = (static_cast<std::uint32_t>(x) * 73856093u) ^ (static_cast<std::uint32_t>(y) * 19349663u) ^ (seed * 83492791u);
-  h ^= h >> 13;
-  h *= 0x5bd1e995u;
-  h ^= h >> 15;
-  return Rgb{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h >> 16)};
-}
-
 UniqueFrame NoiseFrame(int width, int height, std::uint32_t seed = 1) {
   return MakeFrame24(width, height, [seed](int x, int y) { return Noise(x, y, seed); });
 }

@@ -30,6 +30,14 @@ UniqueFrame MakeFrame24(int width, int height, const std::function<Rgb(int x, in
   return frame;
 }
 
+Rgb Noise(int x, int y, std::uint32_t seed) {
+  std::uint32_t h = (static_cast<std::uint32_t>(x) * 73856093u) ^ (static_cast<std::uint32_t>(y) * 19349663u) ^ (seed * 83492791u);
+  h ^= h >> 13;
+  h *= 0x5bd1e995u;
+  h ^= h >> 15;
+  return Rgb{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h >> 16)};
+}
+
 UniqueFrame MakeIndexedFrame(int width, int height, int bitCount, const std::vector<Rgb>& table,
                              const std::function<int(int x, int y)>& index) {
   UniqueFrame frame(NewFrameImage(width, height, bitCount, static_cast<int>(table.size())));

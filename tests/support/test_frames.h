@@ -29,6 +29,9 @@ inline UniqueFrame MakeFlatFrame24(int width, int height, Rgb colour) {
   return MakeFrame24(width, height, [colour](int, int) { return colour; });
 }
 
+// A colour that changes from pixel to pixel in every channel, the same in every build.
+Rgb Noise(int x, int y, std::uint32_t seed = 1);
+
 // An indexed frame image (1, 4 or 8 bits) with the given colour table and the index
 // of picture position (x, y) from index(x, y).
 UniqueFrame MakeIndexedFrame(int width, int height, int bitCount, const std::vector<Rgb>& table,
