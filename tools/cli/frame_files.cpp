@@ -122,9 +122,9 @@ HGLOBAL DecodeJpeg(const std::vector<BYTE>& file, std::string* reason) {
   return frame;
 }
 
-HGLOBAL LoadGif(const std::string& path, std::string* reason) {
+HGLOBAL LoadGif(const std::vector<BYTE>& file, std::string* reason) {
   HGLOBAL image = nullptr;
-  const int result = ReadGifFile(path.c_str(), &image);
+  const int result = ReadGifImage(file.data(), file.size(), &image);
   if (result != kGifReadOk) {
     *reason = "not a supported bitmap: the GIF reader refused it (code " + std::to_string(result) + ")";
     return nullptr;
@@ -144,7 +144,7 @@ HGLOBAL LoadFrameFile(const std::string& path, std::string* reason) {
   }
   if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') return LoadBmp(file, reason);
   if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF) return DecodeJpeg(file, reason);
-  if (file.size() >= 6 && std::memcmp(file.data(), "GIF8", 4) == 0) return LoadGif(path, reason);
+  if (file.size() >= 6 && std::memcmp(file.data(), "GIF8", 4) == 0) return LoadGif(file, reason);
   *reason = "not a supported bitmap: expected a 24-bit BMP, JPEG or GIF file";
   return nullptr;
 }
