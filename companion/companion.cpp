@@ -1,0 +1,70 @@
+// The files in the data folder that the companion programs share with us.
+#include "companion/companion.h"
+
+#include <io.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "companion/exec_list.h"
+#include "platform/scoped.h"
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256;
+
+// The data folder "...\Qv\" into buffer; false when it does not exist or does not fit.
+bool CompanionFolder(char* buffer) {
+  buffer[0] = 0;
+  if (!SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_APPDATA, FALSE)) return false;
+  buffer[kBufferSize - 1] = 0;
+  std::size_t length = std::strlen(buffer);
+  if (length + sizeof "\\Qv\\" > kBufferSize) return false;
+  std::strcpy(buffer + length, "\\Qv\\");
+  return _access(buffer, 0) == 0;
+}
+
+bool AppendName(char* buffer, const char* name) {
+  std::size_t length = std::strlen(buffer);
+  if (length + std::strlen(name) + 1 > kBufferSize) return false;
+  std::strcpy(buffer + length, name);
+  return true;
+}
+
+// The whole file, or nothing when it cannot be read (an absent list).
+std::vector<char> ReadList(const char* path) {
+  std::vector<char> text;
+  ScopedFile file(std::fopen(path, "rb"));
+  if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return text;
+  long size = std::ftell(file.get());
+  if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return text;
+  text.resize(static_cast<std::size_t>(size));
+  text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+  return text;
+}
+
+}  // namespace
+
+int GetPindleGifPath(char* buffer) {
+  if (!CompanionFolder(buffer)) return 0;
+  return AppendName(buffer, "$pindle.gif") ? 1 : 0;
+}
+
+int RegisterInExecList() {
+  char path[kBufferSize];
+  if (!CompanionFolder(path) || !AppendName(path, "$exec-list.txt")) return 0;
+  char exePath[kBufferSize] = {};
+  GetModuleFileNameA(nullptr, exePath, sizeof exePath);
+  exePath[sizeof exePath - 1] = 0;
+
+  std::vector<char> old = ReadList(path);
+  std::string content;
+  if (!UpdateExecList(old.data(), old.size(), ExecListLine(exePath), &content)) return 0;
+  // A failure to write is not the launcher's concern at start-up; the entry was tried.
+  ScopedFile file(std::fopen(path, "wb"));
+  if (file) std::fwrite(content.data(), 1, content.size(), file.get());
+  return 1;
+}
