@@ -5,6 +5,11 @@
 #define IDI_CAPTURING 102    // the tray icon while automatic capture runs
 #define IDI_FOLDER 103       // settings dialog: folder button
 #define IDI_PANEL_FIRST 104  // control panel buttons: 104 to 108
+#define IDI_AUTOCAPTURE 104  // control panel: start / stop automatic capture
+#define IDI_ONEFRAME 105     // control panel: one frame (or stop automatic capture)
+#define IDI_BUILDGIF 106     // control panel: build the animated GIF
+#define IDI_CLEARFRAMES 107  // control panel: clear the recorded frames
+#define IDI_REGION 108       // control panel: ask the region-selection companion
 #define IDI_FONT 109         // settings dialog: font button
 
 #define IDD_MENUANCHOR 107
