@@ -1,0 +1,54 @@
+# The tray menu with the default settings: its items, the about box, a restart that
+# builds a new main window whose tray icon still opens the menu, and the quit item.
+source "$E2E_LIB"
+
+default_menu='1	キャプチャー <ctrl>+F12
+6	自動キャプチャー[10000ms毎]>開始
+-
+8	"A0001001.jpg"  0枚
+-
+10	設定ボックスを開く
+11	説明書を開く
+15	『Frimbola』について
+-
+4	リスタート
+2	『Frimbola』を終了する
+99	メニューを閉じる'
+
+start_program
+first_main=$(wait_main)
+
+say "the menu by a press on the tray icon"
+check_eq "tray menu" "$default_menu" "$(drv tray-menu --keep-open)"
+screenshot tray-menu
+drv menu-close
+say "the menu opens again at once after Esc"
+check_eq "tray menu again" "$default_menu" "$(drv tray-menu)"
+
+say "about box"
+check_eq "chosen" "15	『Frimbola』について" "$(drv menu-choose 15)"
+about=$(drv dialog "『Frimbola』について")
+check_contains "about box" "Frimbola - アニメGIF作成プログラム" "$about"
+check_contains "about box" "バージョン番号" "$about"
+check_contains "about box" "閉じる" "$about"
+screenshot about-box
+drv dialog-key "『Frimbola』について" ESC
+drv dialog-gone "『Frimbola』について"
+check_eq "the menu after the about box" "$default_menu" "$(drv tray-menu)"
+
+say "restart"
+check_eq "chosen" "4	リスタート" "$(drv menu-choose 4)"
+drv wait-gone "$first_main" 10000
+second_main=$(wait_main)
+[ "$second_main" != "$first_main" ] || fail "the restart kept the old main window"
+program_running || fail "the program ended instead of restarting"
+check_eq "the menu after the restart" "$default_menu" "$(drv tray-menu)"
+
+say "quit"
+check_eq "chosen" "2	『Frimbola』を終了する" "$(drv menu-choose 2)"
+wait_program
+check_eq "exit code" 0 "$PROGRAM_EXIT"
+ini=$(settings_file)
+check_eq "flags" 256 "$(ini_value "$ini" option flags)"
+check_eq "filecount" 1001 "$(ini_value "$ini" option filecount)"
+echo ok
