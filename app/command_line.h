@@ -4,9 +4,11 @@
 
 #include <cstddef>
 
-// Reads commandLine into folder (folderSize bytes, at least 256). The folder text
-// starts after "\"-define=" (which sets *define) or after the first double quote,
-// without further leading quotes, and ends at the next double quote; without any
-// double quote it is the line after leading spaces. A folder text of 256 characters
-// or more leaves folder empty. Never reads past the terminating zero of commandLine.
+// Reads commandLine into folder (folderSize bytes, at least 256) and sets *define
+// to whether "\"-define=" occurs. With a double quote anywhere, the folder text
+// starts after that "-define=" or else after the first double quote, without
+// further leading quotes, and ends at the next double quote. Without any double
+// quote it is the whole line after leading spaces. When the rest of the line from
+// the folder's start is 256 characters or more, folder stays empty. Never reads
+// past the terminating zero of commandLine.
 void ParseCommandLine(const char* commandLine, char* folder, std::size_t folderSize, bool* define);

@@ -5,7 +5,9 @@
 #include <string>
 
 // Appends the text of the hot key: "<shift>", "<ctrl>", "<alt>" joined by "+", then
-// "F%d" for a function key or "'%c'" for a letter or digit. Ctrl+F12 reads <ctrl>+F12.
+// "F%d" for a function key or "'%c'" for a letter or digit, after a "+" when a
+// modifier came first. Ctrl+F12 reads <ctrl>+F12; any other key code adds no key
+// text, so hot key 0 with Ctrl reads <ctrl>.
 void AppendHotKeyText(std::string* text, int hotkey, int hotkeymod);
 
 // "\"%s%07d.jpg\"  %d枚": the next frame file's name and the files written since start.

@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-fuzz_seconds=${FRIMBOLA_FUZZ_SECONDS:-20}
+fuzz_seconds=${FRIMBOLA_FUZZ_SECONDS:-}  # when set, every fuzz target runs this long
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -57,11 +57,15 @@ trap stop_wine EXIT
 WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
 ctest --test-dir build/windows --output-on-failure
 
-say "fuzz smoke run (${fuzz_seconds} s per target)"
-for target in gif_reader_fuzz frame_layout_fuzz; do
+say "fuzz smoke run"
+# target:seconds. The text readers are small and short inputs reach all of them quickly.
+for entry in gif_reader_fuzz:20 frame_layout_fuzz:20 command_line_fuzz:10 settings_text_fuzz:10 exec_list_fuzz:10; do
+  target=${entry%:*}
+  seconds=${fuzz_seconds:-${entry#*:}}
+  echo "$target: ${seconds} s"
   corpus=$(mktemp -d)
   [ "$target" = gif_reader_fuzz ] && cp tests/fuzz/corpus/gif/* "$corpus"/
-  "build/fuzz/tests/$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" 2>"build/fuzz/$target.log" ||
+  "build/fuzz/tests/$target" -max_total_time="$seconds" -print_final_stats=0 "$corpus" 2>"build/fuzz/$target.log" ||
     { tail -n 60 "build/fuzz/$target.log"; rm -rf "$corpus"; exit 1; }
   tail -n 1 "build/fuzz/$target.log"
   rm -rf "$corpus"
