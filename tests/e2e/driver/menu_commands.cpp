@@ -111,6 +111,26 @@ int TrayMenu(int argc, char** argv) {
   return 0;
 }
 
+// A menu the program opened by itself (a folder handed over, WM_SHOWTRAYMENU).
+int MenuWait(int argc, char** argv) {
+  bool keepOpen = false;
+  DWORD ms = 10000;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--keep-open") == 0) keepOpen = true;
+    else ms = ParseMs(argc, argv, i, ms);
+  }
+  HWND mainWindow = FindWindowA("FrimBola", nullptr);
+  DWORD pid = 0;
+  if (!mainWindow || !ProgramPid(mainWindow, &pid)) return Fail("no main window of class \"FrimBola\"");
+  HWND menu = WaitFor(ms, FindOpenMenu, &pid);
+  if (!menu) return Fail("no menu opened within %lu ms", ms);
+  std::vector<MenuItem> items;
+  if (!ReadItems(menu, &items)) return 1;
+  for (const MenuItem& item : items) PrintLine(item.line);
+  if (!keepOpen && !CloseMenu(menu, &pid)) return 1;
+  return 0;
+}
+
 int MenuChoose(int argc, char** argv) {
   long long id = 0;
   if (argc < 1 || !ParseNumber(argv[0], &id)) return Fail("menu-choose needs an item id");
@@ -151,6 +171,7 @@ int MenuClose(int, char**) {
 
 const DriverCommand kCommands[] = {
     {"tray-menu", "[--keep-open]   opens the menu by the tray callback, prints \"ID<TAB>TEXT\" lines, closes it", TrayMenu},
+    {"menu-wait", "[MS] [--keep-open]   waits for the program to open its menu by itself, prints and closes it", MenuWait},
     {"menu-choose", "ID   chooses an item of the open tray menu (opening it first when needed)", MenuChoose},
     {"menu-close", "   closes the open tray menu with Esc", MenuClose},
 };

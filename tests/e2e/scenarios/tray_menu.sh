@@ -36,6 +36,10 @@ drv dialog-key "『Frimbola』について" ESC
 drv dialog-gone "『Frimbola』について"
 check_eq "the menu after the about box" "$default_menu" "$(drv tray-menu)"
 
+say "the folder item opens the default output folder in the shell"
+drv menu-choose 8 >/dev/null
+drv wait-window ExplorerWClass Frimbola 20000 >/dev/null
+
 say "restart"
 check_eq "chosen" "4	リスタート" "$(drv menu-choose 4)"
 drv wait-gone "$first_main" 10000
