@@ -7,10 +7,6 @@
 
 #include "platform/platform.h"
 
-#ifndef _WIN32
-using COLORREF = DWORD;  // 0x00bbggrr, as <windows.h> has it
-#endif
-
 // atoi of the first 15 bytes of text (what a 16-byte read buffer keeps): leading
 // white space and a sign, then the leading digits count; anything else reads as 0.
 // Values beyond int saturate (as the Windows C runtime's atoi does) instead of

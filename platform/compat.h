@@ -9,6 +9,7 @@
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
+using COLORREF = DWORD;  // 0x00bbggrr
 using LONG = std::int32_t;
 using UINT = unsigned int;
 using BOOL = int;
