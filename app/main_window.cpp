@@ -134,7 +134,11 @@ void OnTimer(HWND hwnd, UINT_PTR id) {
   } else if (id == kAutoCaptureTimer) {
     if (RunState & (RS_BUSY | RS_STOREPENDING)) return;
     if (ModifierHeld()) return;  // the user is pressing a key combination: no frame now
+    // Busy while it runs: the warning box of a failed capture dispatches the next
+    // ticks, which must not open a second box behind the first.
+    RunState |= RS_BUSY;
     CaptureFrame();
+    RunState &= ~RS_BUSY;
   }
 }
 
