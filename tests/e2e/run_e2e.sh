@@ -5,7 +5,8 @@
 # Wine prefix made for this run (Japanese locale, Japanese fonts, a virtual desktop
 # with a taskbar and tray) on its own Xvfb display. Prints one line per scenario, the
 # log of each failing one, and a summary; ends with 1 when any scenario failed.
-# E2E_KEEP=1 keeps the run's folder (logs, screenshots, prefixes) for a look afterwards.
+# E2E_KEEP=1 keeps the run's folder (logs, screenshots, prefixes) for a look afterwards;
+# E2E_SCENARIO_TIMEOUT (seconds, 150) bounds each scenario.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 [ $# -ge 2 ] || { echo "usage: run_e2e.sh FRIMBOLA_EXE DRIVER_EXE [SCENARIO...]" >&2; exit 2; }
@@ -24,6 +25,7 @@ else
 fi
 for scenario in "${scenarios[@]}"; do [ -f "$scenario" ] || { echo "no scenario $scenario" >&2; exit 2; }; done
 
+scenario_timeout=${E2E_SCENARIO_TIMEOUT:-150}
 export WINEARCH=win32 WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 unset WINEDLLOVERRIDES
 work=$(mktemp -d /tmp/frimbola-e2e.XXXXXX)
@@ -51,7 +53,8 @@ trap 'exit 130' INT TERM
 # A display of its own: Xvfb picks a free number and tells it through -displayfd.
 start_display() {
   local numberfile=$work/display.$RANDOM
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+  # Under a time limit too, so that not even a killed run leaves a server behind for long.
+  timeout "$((scenario_timeout + 120))" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$numberfile" ] && break
@@ -123,7 +126,7 @@ run_scenario() {
   WINEPREFIX=$dir/prefix E2E_DRIVER=$driver E2E_OUT=$dir/out E2E_LIB=$here/lib.sh \
     E2E_EXE="$dir/prefix/drive_c/Program Files/Frimbola/frimbola.exe" \
     E2E_EXE_WIN='C:\Program Files\Frimbola\frimbola.exe' \
-    timeout -k 5 "${E2E_SCENARIO_TIMEOUT:-150}" bash "$scenario" >"$dir/out/scenario.log" 2>&1 || status=$?
+    timeout -k 5 "$scenario_timeout" bash "$scenario" >"$dir/out/scenario.log" 2>&1 || status=$?
   stop_display
   [ "${E2E_KEEP:-0}" = 1 ] || rm -rf "$dir/prefix"
   local tenths=$((($(date +%s%N) - start) / 100000000))
