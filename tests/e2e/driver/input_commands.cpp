@@ -69,8 +69,57 @@ int HotKey(int, char**) {
   return Keys(2, keys);
 }
 
+// A mouse click by real input at a screen point (the pointer moves there first). The
+// button can stay down a while, as a user's does, for code that looks at the button
+// state when the press arrives.
+int ClickAt(int x, int y, bool right, DWORD holdMs) {
+  if (!SetCursorPos(x, y)) return Fail("SetCursorPos failed (%lu)", GetLastError());
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  if (SendInput(1, &input, sizeof input) != 1) return Fail("SendInput failed (%lu)", GetLastError());
+  if (holdMs) Sleep(holdMs);
+  input.mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  if (SendInput(1, &input, sizeof input) != 1) return Fail("SendInput failed (%lu)", GetLastError());
+  return 0;
+}
+
+bool ParseClickOptions(int argc, char** argv, int first, bool* right, DWORD* holdMs) {
+  *right = false;
+  *holdMs = 0;
+  for (int i = first; i < argc; ++i) {
+    if (std::strcmp(argv[i], "right") == 0) *right = true;
+    else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) *holdMs = ParseMs(argc, argv, ++i, 0);
+    else return Fail("unknown click option \"%s\"", argv[i]), false;
+  }
+  return true;
+}
+
+int Click(int argc, char** argv) {
+  long long x = 0, y = 0;
+  bool right;
+  DWORD holdMs;
+  if (argc < 2 || !ParseNumber(argv[0], &x) || !ParseNumber(argv[1], &y)) return Fail("click needs X Y");
+  if (!ParseClickOptions(argc, argv, 2, &right, &holdMs)) return 1;
+  return ClickAt(static_cast<int>(x), static_cast<int>(y), right, holdMs);
+}
+
+// The virtual desktop's taskbar draws the tray icons at its right end, the first
+// added right-most, without a window per icon: the click goes to that spot.
+int TrayClick(int argc, char** argv) {
+  bool right;
+  DWORD holdMs;
+  if (!ParseClickOptions(argc, argv, 0, &right, &holdMs)) return 1;
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  RECT rect{};
+  if (!taskbar || !IsWindowVisible(taskbar) || !GetWindowRect(taskbar, &rect)) return Fail("no visible taskbar");
+  return ClickAt(rect.right - 10, (rect.top + rect.bottom) / 2, right, holdMs);
+}
+
 const DriverCommand kCommands[] = {
     {"hotkey", "   Ctrl+F12 by SendInput", HotKey},
+    {"click", "X Y [right] [--hold MS]   moves the pointer to the screen point and clicks", Click},
+    {"tray-click", "[right] [--hold MS]   clicks the right-most icon of the taskbar's tray", TrayClick},
     {"keys", "KEY...   presses the keys in order, releases them in reverse (ctrl shift alt esc return F1..F24 A..Z 0..9 or a code)", Keys},
 };
 

@@ -161,8 +161,28 @@ int CountWindows(int argc, char** argv) {
   return 0;
 }
 
+BOOL CALLBACK PrintChildLine(HWND window, LPARAM) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  PrintFormat("0x%08lx\t%s\t%ld,%ld,%ld,%ld\t%s\t", reinterpret_cast<unsigned long>(window),
+              IsWindowVisible(window) ? "visible" : "hidden", rect.left, rect.top, rect.right, rect.bottom,
+              Utf8FromAnsi(ClassNameOf(window).c_str()).c_str());
+  PrintLine(Utf8FromAnsi(TextOf(window).c_str()));
+  return TRUE;
+}
+
+// Child windows at every depth, with their screen rectangles.
+int Children(int argc, char** argv) {
+  if (argc < 1) return Fail("children needs a window");
+  HWND window = FindTarget(argv[0]);
+  if (!window) return Fail("no window \"%s\"", argv[0]);
+  EnumChildWindows(window, PrintChildLine, 0);
+  return 0;
+}
+
 const DriverCommand kCommands[] = {
     {"list-windows", "", ListWindows},
+    {"children", "CLASS|0xHWND   prints \"HWND<TAB>STATE<TAB>L,T,R,B<TAB>CLASS<TAB>TITLE\" per child window", Children},
     {"wait-window", "CLASS [TITLE|\"\"] [MS]   prints the handle", WaitWindow},
     {"wait-gone", "CLASS|0xHWND [MS]", WaitGone},
     {"post", "CLASS|0xHWND MESSAGE [WPARAM [LPARAM]]   numbers or names (WM_CLOSE, WM_OPENPANEL, ...)", Post},

@@ -1,5 +1,6 @@
-# The tray menu with the default settings: its items, the about box, a restart that
-# builds a new main window whose tray icon still opens the menu, and the quit item.
+# The tray menu with the default settings: its items, the about box, the folder item,
+# automatic capture's items, a restart that builds a new main window with a fresh
+# state whose tray icon still opens the menu, and the quit item.
 source "$E2E_LIB"
 
 default_menu='1	キャプチャー <ctrl>+F12
@@ -18,8 +19,9 @@ default_menu='1	キャプチャー <ctrl>+F12
 start_program
 first_main=$(wait_main)
 
-say "the menu by a press on the tray icon"
-check_eq "tray menu" "$default_menu" "$(drv tray-menu --keep-open)"
+say "the menu by a click on the tray icon"
+drv tray-click
+check_eq "tray menu" "$default_menu" "$(drv menu-wait 10000 --keep-open)"
 screenshot tray-menu
 drv menu-close
 say "the menu opens again at once after Esc"
@@ -40,13 +42,21 @@ say "the folder item opens the default output folder in the shell"
 drv menu-choose 8 >/dev/null
 drv wait-window ExplorerWClass Frimbola 20000 >/dev/null
 
+say "automatic capture: the start item turns into the stop item, and a restart stops it"
+drv menu-choose 6 >/dev/null
+# Each menu restarts the 10 s capture timer when it closes, so no capture (and no
+# warning about nothing to capture) comes between these steps.
+check_eq "the menu while capturing" "${default_menu/6	自動キャプチャー\[10000ms毎\]>開始/7	自動キャプチャー[10000ms毎]>終了}" "$(drv tray-menu)"
+
 say "restart"
 check_eq "chosen" "4	リスタート" "$(drv menu-choose 4)"
 drv wait-gone "$first_main" 10000
 second_main=$(wait_main)
 [ "$second_main" != "$first_main" ] || fail "the restart kept the old main window"
 program_running || fail "the program ended instead of restarting"
-check_eq "the menu after the restart" "$default_menu" "$(drv tray-menu)"
+# The new window added the tray icon again, with its callback: a click still opens the menu.
+drv tray-click right
+check_eq "the menu after the restart" "$default_menu" "$(drv menu-wait 10000)"
 
 say "quit"
 check_eq "chosen" "2	『Frimbola』を終了する" "$(drv menu-choose 2)"
