@@ -24,6 +24,9 @@ drv tray-click
 check_eq "tray menu" "$default_menu" "$(drv menu-wait 10000 --keep-open)"
 screenshot tray-menu
 drv menu-close
+# The menu's anchor (a small visible popup dialog) goes with the menu.
+sleep 0.5
+if drv list-windows | grep -P '\tvisible\t#32770\t'; then fail "a dialog stayed on screen after the menu closed"; fi
 say "the menu opens again at once after Esc"
 check_eq "tray menu again" "$default_menu" "$(drv tray-menu)"
 
