@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_win.h"
 #include "tests/e2e/driver/driver.h"
 
 namespace {
@@ -50,7 +51,10 @@ struct Role {
   Rgb colour;
 };
 
+constexpr int kMaxLevels = 4;
+
 struct PlayerState {
+  Role roles[kMaxLevels];  // one per level of the window tree, top level first
   int border = 0;
   unsigned frameNumber = 0;
   HWND top = nullptr;
@@ -102,9 +106,8 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         PaintVideo(window, dc);
       } else {
         Rgb c = role ? role->colour : kBlack;
-        HBRUSH brush = CreateSolidBrush(RGB(c.r, c.g, c.b));
-        FillRect(dc, &paint.rcPaint, brush);
-        DeleteObject(brush);
+        ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(RGB(c.r, c.g, c.b)));
+        FillRect(dc, &paint.rcPaint, brush.get());
       }
       EndPaint(window, &paint);
       return 0;
@@ -139,7 +142,6 @@ struct Level {
 };
 
 constexpr int kMargin = 10;
-constexpr int kMaxLevels = 4;
 
 struct PlayerKind {
   const char* name;
@@ -224,12 +226,11 @@ int RunPlayer(int argc, char** argv) {
 
   int levels = 0;
   while (levels < kMaxLevels && kind->levels[levels].className) ++levels;
-  static Role roles[kMaxLevels];
   HWND parent = nullptr;
   for (int level = 0; level < levels; ++level) {
     const Level& spec = kind->levels[level];
     if (!RegisterPlayerClass(spec.className)) return Fail("RegisterClass \"%s\" failed (%lu)", spec.className, GetLastError());
-    roles[level] = {spec.video, kContainerColours[level]};
+    Player.roles[level] = {spec.video, kContainerColours[level]};
     // Each level is kMargin larger on every side than the one inside it.
     const int grow = 2 * kMargin * (levels - 1 - level);
     const int left = level == 0 ? x - kMargin * (levels - 1) : kMargin;
@@ -241,7 +242,7 @@ int RunPlayer(int argc, char** argv) {
         : CreateWindowExA(0, spec.className, spec.title, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top,
                           w + grow, h + grow, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) return Fail("CreateWindow \"%s\" failed (%lu)", spec.className, GetLastError());
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&roles[level]));
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&Player.roles[level]));
     if (level == 0) Player.top = window;
     if (spec.video) Player.video = window;
     parent = window;
@@ -303,24 +304,29 @@ int ScreenHash(int argc, char** argv) {
   }
   const int w = r[2] - r[0], h = r[3] - r[1];
   if (w <= 0 || h <= 0) return Fail("empty rectangle");
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r[0], r[1], SRCCOPY);
-  SelectObject(memory, old);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
-  int rows = GetDIBits(memory, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  int rows = 0;
+  {
+    // Declared first so that it goes last, once no device context holds it.
+    ScopedGdiObject<HBITMAP> bitmap;
+    ScopedGetDC screen(nullptr);
+    ScopedMemoryDC memory(screen.get());
+    if (screen.get() && memory.get()) bitmap.reset(CreateCompatibleBitmap(screen.get(), w, h));
+    if (!bitmap.get()) return Fail("no bitmap of %dx%d (%lu)", w, h, GetLastError());
+    {
+      ScopedSelectObject selected(memory.get(), bitmap.get());
+      if (!selected.ok()) return Fail("SelectObject failed");
+      BitBlt(memory.get(), 0, 0, w, h, screen.get(), r[0], r[1], SRCCOPY);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    rows = GetDIBits(memory.get(), bitmap.get(), 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  }
   if (rows != h) return Fail("GetDIBits read %d of %d rows", rows, h);
   unsigned long long hash = 1469598103934665603ull;  // FNV-1a
   for (DWORD pixel : pixels) {
