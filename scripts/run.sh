@@ -1,32 +1,40 @@
 #!/usr/bin/env bash
-# Builds everything, then shows the engine at work: frames of a moving test
-# picture become a looping animated GIF through frimbola-cli, the same build
-# steps the program runs. Prints the path of the GIF.
+# Builds frimbola.exe and starts it under Wine.
+# - With a display (DISPLAY set and answering), the program runs on it, in the Wine
+#   prefix build/wineprefix, until it is quit from its tray menu. Arguments go to the
+#   program (an output folder, optionally as "-define=FOLDER" in double quotes).
+# - Without one, a demo runs on a virtual display: a stand-in video player shows a
+#   moving picture and Frimbola records it with automatic capture. It prints where
+#   the frames went and a screenshot of the desktop with the tray icon.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 bash scripts/setup.sh
 
-build() {
-  local dir=$1
-  shift
-  cmake -S "$root" -B "build/$dir" -G Ninja "$@" >"build/$dir.configure.log" 2>&1 ||
-    { cat "build/$dir.configure.log"; exit 1; }
-  cmake --build "build/$dir" >"build/$dir.build.log" 2>&1 || { tail -n 40 "build/$dir.build.log"; exit 1; }
-}
 mkdir -p build
-echo "run: building (native and Windows)"
-build native
-build windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+echo "run: building (Windows)"
+cmake -S "$root" -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
+cmake --build build/windows --target frimbola demo_player frimbola-e2e-driver frimbola-e2e-probe \
+  >build/windows.build.log 2>&1 || { tail -n 40 build/windows.build.log; exit 1; }
+
+if [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1; then
+  export FRIMBOLA_WINEPREFIX=${FRIMBOLA_WINEPREFIX:-$root/build/wineprefix}
+  if [ ! -d "$FRIMBOLA_WINEPREFIX" ]; then
+    echo "run: making the Wine prefix $FRIMBOLA_WINEPREFIX"
+    WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+  fi
+  echo "run: starting frimbola.exe on $DISPLAY (its icon is in the tray; quit from its menu)"
+  exec scripts/wine-run.sh build/windows/frimbola.exe "$@"
+fi
 
 demo=$root/out/demo
 rm -rf "$demo"
-mkdir -p "$demo/frames"
-echo "run: making 40 demo frames (480x270, a moving test picture) in $demo/frames"
-ffmpeg -loglevel error -f lavfi -i testsrc2=size=480x270:rate=10 -frames:v 40 -pix_fmt bgr24 "$demo/frames/frame%03d.bmp"
-
-echo "run: building the GIF (256 colours, frames 1/10 s, width limited to 320)"
-build/native/tools/frimbola-cli gif --colors 4 --interval 100 --size-method 1 --size-pixel 320 \
-  -o "$demo/demo.gif" "$demo"/frames/frame*.bmp
-echo "$demo/demo.gif"
+mkdir -p "$demo"
+echo "run: no display; the demo runs on a virtual one"
+FRIMBOLA_DEMO_OUT=$demo FRIMBOLA_DEMO_PLAYER=$root/build/windows/tools/demo_player.exe \
+  bash tests/e2e/run_e2e.sh build/windows/frimbola.exe build/windows/tests/e2e/frimbola-e2e-driver.exe \
+  scripts/demo_scenario.sh
+echo "run: $(find "$demo/frames" -name '*.jpg' | wc -l) frames recorded by automatic capture: $demo/frames"
+echo "run: the desktop with the tray icon: $demo/desktop.png"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the program's end-to-end scenarios under Wine.
 #   run_e2e.sh FRIMBOLA_EXE DRIVER_EXE [SCENARIO...]
-# Each scenario (scenarios/NAME.sh, all of them by default) runs in a fresh copy of one
+# Each scenario (scenarios/NAME.sh, all of them by default, or a path to a file) runs in a fresh copy of one
 # Wine prefix made for this run (Japanese locale, Japanese fonts, a virtual desktop
 # with a taskbar and tray) on its own Xvfb display. Prints one line per scenario, the
 # log of each failing one, and a summary; ends with 1 when any scenario failed.
@@ -19,7 +19,13 @@ shift 2
 
 scenarios=()
 if [ $# -gt 0 ]; then
-  for name in "$@"; do scenarios+=("$here/scenarios/${name%.sh}.sh"); done
+  # A name is one of scenarios/; a path (with a slash) is a scenario file elsewhere.
+  for name in "$@"; do
+    case $name in
+      */*) scenarios+=("$(realpath "$name")") ;;
+      *) scenarios+=("$here/scenarios/${name%.sh}.sh") ;;
+    esac
+  done
 else
   scenarios=("$here"/scenarios/*.sh)
 fi
