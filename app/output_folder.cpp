@@ -12,42 +12,7 @@
 #include <cstring>
 
 #include "app/app.h"
-
-namespace {
-
-// COM for the length of one function.
-class ScopedCom {
- public:
-  ScopedCom() : result_(CoInitialize(nullptr)) {}
-  ~ScopedCom() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ScopedCom(const ScopedCom&) = delete;
-  ScopedCom& operator=(const ScopedCom&) = delete;
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
-
-// Releases a COM interface at the end of its scope.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (p_) p_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T** out() { return &p_; }
-  T* operator->() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
-}  // namespace
+#include "platform/scoped_win.h"
 
 char* ToUtf7(const char* text) {
   if (!text || !*text) return nullptr;

@@ -1,9 +1,12 @@
-// Small owners for the GDI handles a function takes and must give back on every
+// Small owners for the Win32 handles a function takes and must give back on every
 // path (Windows build only): a window's device context, a memory device context,
-// a GDI object, and an object selected into a device context.
+// a GDI object, an object selected into a device context, COM for one function and
+// a COM interface.
 #pragma once
 
 #include "platform/platform.h"
+
+#include <objbase.h>
 
 // A window's device context from GetDC, released with ReleaseDC.
 class ScopedGetDC {
@@ -77,4 +80,36 @@ class ScopedSelectObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// COM for the length of one function.
+class ScopedCom {
+ public:
+  ScopedCom() : result_(CoInitialize(nullptr)) {}
+  ~ScopedCom() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ScopedCom(const ScopedCom&) = delete;
+  ScopedCom& operator=(const ScopedCom&) = delete;
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+// Releases a COM interface at the end of its scope.
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() {
+    if (p_) p_->Release();
+  }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  T** out() { return &p_; }
+  T* operator->() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
 };
