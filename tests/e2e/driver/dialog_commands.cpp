@@ -14,11 +14,11 @@ HWND FindDialog(const void* context) {
   return FindVisibleTopLevel("#32770", static_cast<const DialogQuery*>(context)->caption);
 }
 
-HWND WaitDialog(const char* spec, DWORD ms) {
-  if (spec[0] == '0' && spec[1] == 'x') return FindTarget(spec);
-  DialogQuery query{spec[0] ? spec : nullptr};
+HWND WaitDialog(const char* name, DWORD ms) {
+  if (name[0] == '0' && name[1] == 'x') return FindTarget(name);
+  DialogQuery query{name[0] ? name : nullptr};
   HWND dialog = WaitFor(ms, FindDialog, &query);
-  if (!dialog) Fail("no dialog \"%s\" within %lu ms", Utf8FromAnsi(spec).c_str(), ms);
+  if (!dialog) Fail("no dialog \"%s\" within %lu ms", Utf8FromAnsi(name).c_str(), ms);
   return dialog;
 }
 

@@ -41,7 +41,7 @@ bool ParseNumber(const char* text, long long* value);
 DWORD ParseMs(int argc, char** argv, int index, DWORD fallback);
 
 // A window named by "0x" and its handle, or by its class name (any title).
-HWND FindTarget(const char* spec);
+HWND FindTarget(const char* name);
 // Polls (every 50 ms) until the function gives a window or the time is up.
 HWND WaitFor(DWORD ms, HWND (*find)(const void* context), const void* context);
 // The visible top-level window of the class (and title, when not null), or null.

@@ -228,23 +228,23 @@ int RunPlayer(int argc, char** argv) {
   while (levels < kMaxLevels && kind->levels[levels].className) ++levels;
   HWND parent = nullptr;
   for (int level = 0; level < levels; ++level) {
-    const Level& spec = kind->levels[level];
-    if (!RegisterPlayerClass(spec.className)) return Fail("RegisterClass \"%s\" failed (%lu)", spec.className, GetLastError());
-    Player.roles[level] = {spec.video, kContainerColours[level]};
+    const Level& levelInfo = kind->levels[level];
+    if (!RegisterPlayerClass(levelInfo.className)) return Fail("RegisterClass \"%s\" failed (%lu)", levelInfo.className, GetLastError());
+    Player.roles[level] = {levelInfo.video, kContainerColours[level]};
     // Each level is kMargin larger on every side than the one inside it.
     const int grow = 2 * kMargin * (levels - 1 - level);
     const int left = level == 0 ? x - kMargin * (levels - 1) : kMargin;
     const int top = level == 0 ? y - kMargin * (levels - 1) : kMargin;
     HWND window = level == 0
-        ? CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, spec.className, spec.title,
+        ? CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, levelInfo.className, levelInfo.title,
                           WS_POPUP | WS_CLIPCHILDREN, left, top, w + grow, h + grow, nullptr, nullptr,
                           GetModuleHandleA(nullptr), nullptr)
-        : CreateWindowExA(0, spec.className, spec.title, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top,
+        : CreateWindowExA(0, levelInfo.className, levelInfo.title, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, left, top,
                           w + grow, h + grow, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!window) return Fail("CreateWindow \"%s\" failed (%lu)", spec.className, GetLastError());
+    if (!window) return Fail("CreateWindow \"%s\" failed (%lu)", levelInfo.className, GetLastError());
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&Player.roles[level]));
     if (level == 0) Player.top = window;
-    if (spec.video) Player.video = window;
+    if (levelInfo.video) Player.video = window;
     parent = window;
   }
   ShowWindow(Player.top, SW_SHOWNOACTIVATE);

@@ -105,12 +105,12 @@ DWORD ParseMs(int argc, char** argv, int index, DWORD fallback) {
   return fallback;
 }
 
-HWND FindTarget(const char* spec) {
-  if (spec[0] == '0' && (spec[1] == 'x' || spec[1] == 'X')) {
-    HWND window = reinterpret_cast<HWND>(std::strtoul(spec, nullptr, 16));
+HWND FindTarget(const char* name) {
+  if (name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
+    HWND window = reinterpret_cast<HWND>(std::strtoul(name, nullptr, 16));
     return IsWindow(window) ? window : nullptr;
   }
-  return FindWindowA(spec, nullptr);
+  return FindWindowA(name, nullptr);
 }
 
 HWND WaitFor(DWORD ms, HWND (*find)(const void* context), const void* context) {
