@@ -46,7 +46,7 @@ ctest --test-dir build/native --output-on-failure
 say "tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure
 
-say "engine tests under Wine"
+say "Windows tests under Wine (engine, tool, program modules, exe checks, end to end)"
 wine_home=$(mktemp -d)
 export FRIMBOLA_WINEPREFIX=$wine_home/prefix
 xvfb_pid=
