@@ -169,10 +169,7 @@ void OnFrameReady(HWND hwnd) {
   StoreFrame(hwnd);
   if (RunState & RS_STOREPENDING) {
     // The next automatic frame comes a full interval after this single one.
-    if (RunState & RS_AUTOCAPTURE) {
-      KillTimer(hwnd, kAutoCaptureTimer);
-      SetTimer(hwnd, kAutoCaptureTimer, static_cast<UINT>(Settings.intervaltimer), nullptr);
-    }
+    if (RunState & RS_AUTOCAPTURE) RestartAutoCaptureTimer();
     RunState &= ~RS_STOREPENDING;
   }
 }
@@ -197,11 +194,17 @@ void UnregisterCaptureHotKey() {
 void ShowCaptureIcon() { ShowTrayIcon(CaptureIcon); }
 void ShowIdleIcon() { ShowTrayIcon(IdleIcon); }
 
+void PauseAutoCaptureTimer() { KillTimer(MainWindow, kAutoCaptureTimer); }
+
+void RestartAutoCaptureTimer() {
+  KillTimer(MainWindow, kAutoCaptureTimer);
+  SetTimer(MainWindow, kAutoCaptureTimer, static_cast<UINT>(Settings.intervaltimer), nullptr);
+}
+
 void StartAutoCapture() {
   RunState |= RS_AUTOCAPTURE;
   ShowCaptureIcon();
-  KillTimer(MainWindow, kAutoCaptureTimer);
-  SetTimer(MainWindow, kAutoCaptureTimer, static_cast<UINT>(Settings.intervaltimer), nullptr);
+  RestartAutoCaptureTimer();
   if (GifPanel) PostMessageA(GifPanel, WM_PANELUPDATE, 0, 0);
 }
 

@@ -13,6 +13,9 @@ int RegisterCaptureHotKey();
 void UnregisterCaptureHotKey();
 void StartAutoCapture();
 void StopAutoCapture();
+// Timer 3 alone, for a pause (the tray menu) and a fresh full interval afterwards.
+void PauseAutoCaptureTimer();
+void RestartAutoCaptureTimer();
 void ShowCaptureIcon();  // the tray shows the capturing icon
 void ShowIdleIcon();
 void OpenGifPanel();

@@ -33,7 +33,6 @@ enum MenuItem : UINT {
   kItemCloseMenu = 99,
 };
 
-constexpr UINT_PTR kAutoCaptureTimer = 3;
 const char kManualAddress[] = "https://help.drennic.example/frimbola/help.html";
 
 // The click that closed the menu outside it must not reopen it when it lands on
@@ -179,7 +178,7 @@ void ShowTrayMenu(HWND owner) {
     GifPanel = nullptr;
   }
   RunState |= RS_BUSY;
-  if (RunState & RS_AUTOCAPTURE) KillTimer(MainWindow, kAutoCaptureTimer);  // paused while the menu is open
+  if (RunState & RS_AUTOCAPTURE) PauseAutoCaptureTimer();  // capture pauses while the menu is open
 
   POINT cursor = {};
   GetCursorPos(&cursor);
@@ -195,9 +194,6 @@ void ShowTrayMenu(HWND owner) {
   }
   if (MenuAnchor) DestroyWindow(MenuAnchor);
 
-  if (RunState & RS_AUTOCAPTURE) {
-    KillTimer(MainWindow, kAutoCaptureTimer);
-    SetTimer(MainWindow, kAutoCaptureTimer, static_cast<UINT>(Settings.intervaltimer), nullptr);
-  }
+  if (RunState & RS_AUTOCAPTURE) RestartAutoCaptureTimer();  // a full interval after the menu
   RunState &= ~RS_BUSY;
 }
