@@ -63,6 +63,8 @@ int IsUsableFolder(char* path) {
   auto* last = reinterpret_cast<char*>(_mbsrchr(reinterpret_cast<unsigned char*>(path), '\\'));
   if (!last) return 0;
   bool removed = last[1] == 0;
+  // A folder of 255 characters has no room left for its backslash.
+  if (!removed && length + 1 >= kPathSize) return 0;
   if (removed) *last = 0;
   struct _stat64i32 status;
   if (_stat64i32(path, &status) == 0 && (status.st_mode & _S_IFDIR)) {

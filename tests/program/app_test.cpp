@@ -35,6 +35,11 @@ std::string Folder(const std::string& name) {
 
 TEST(IsUsableFolder, NormalisesUsableFoldersAndRefusesTheRest) {
   std::string existing = Folder("usable");
+  // An existing folder of 255 characters: usable only if its backslash fits the 256 bytes.
+  std::string longest = existing + "\\" + std::string(255 - existing.size() - 1, 'y');
+  std::string nearly = existing + "\\" + std::string(254 - existing.size() - 1, 'z');
+  ASSERT_TRUE(CreateDirectoryA(longest.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(nearly.c_str(), nullptr));
   struct Case {
     std::string path;
     int result;
@@ -46,6 +51,9 @@ TEST(IsUsableFolder, NormalisesUsableFoldersAndRefusesTheRest) {
       {existing + "\\missing", 0, existing + "\\missing"},
       {existing + "\\missing\\", 0, existing + "\\missing\\"},
       {"\\\\server\\share\\x", 0, "\\\\server\\share\\x"},
+      {longest, 0, longest},
+      {longest + "\\", 0, longest + "\\"},
+      {nearly, 1, nearly + "\\"},
       {"C:", 0, "C:"},
       {"", 0, ""},
       {"C:\\" + std::string(253, 'x'), 0, "C:\\" + std::string(253, 'x')},
