@@ -52,6 +52,14 @@ bool QueryYesNo(const char* text, HWND owner) {
   return MessageBoxA(owner, question.c_str(), "Frimbola", MB_TOPMOST | MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
+bool AppendPath(char* path, const char* text) {
+  std::size_t used = strnlen(path, kPathSize);
+  std::size_t length = std::strlen(text);
+  if (used + length >= kPathSize) return false;
+  std::memcpy(path + used, text, length + 1);
+  return true;
+}
+
 int IsUsableFolder(char* path) {
   std::size_t length = strnlen(path, kPathSize);
   if (length == 0 || length >= kPathSize || length < 3 || path[1] != ':' || path[2] != '\\') return 0;

@@ -86,5 +86,8 @@ const char* MessageText(int index);
 void ShowWarning(int index, HWND owner);
 // The text with "\nよろしいですか?" appended in a Yes/No box; true only for Yes.
 bool QueryYesNo(const char* text, HWND owner);
+// Appends text to a path buffer of kPathSize bytes; false, leaving it alone, when
+// the result would not fit.
+bool AppendPath(char* path, const char* text);
 // Checks a folder path in place and leaves a usable one ending in one backslash.
 int IsUsableFolder(char* path);

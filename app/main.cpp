@@ -20,14 +20,6 @@ namespace {
 
 const char kMainClass[] = "FrimBola";
 
-bool Append(char* buffer, const char* text) {
-  std::size_t used = std::strlen(buffer);
-  std::size_t length = std::strlen(text);
-  if (used + length >= kPathSize) return false;
-  std::memcpy(buffer + used, text, length + 1);
-  return true;
-}
-
 // Hands the folder of the command line (or a request for the panel) to the
 // instance that already runs.
 void HandOver(HWND running) {
@@ -49,7 +41,7 @@ bool UseDefaultOutputFolder(const char* exePath) {
     ShowWarning(kWarnSystemFault, nullptr);
     return false;
   }
-  if (!Append(OutputFolder, "\\Frimbola")) {
+  if (!AppendPath(OutputFolder, "\\Frimbola")) {
     ShowWarning(kWarnFolderNotCreated, nullptr);
     return false;
   }
@@ -58,7 +50,7 @@ bool UseDefaultOutputFolder(const char* exePath) {
       ShowWarning(kWarnFolderNotCreated, nullptr);
       return false;
     }
-    Append(OutputFolder, "\\");
+    AppendPath(OutputFolder, "\\");
     SetFolderIcon(exePath, OutputFolder);
     char link[kPathSize];
     char target[kPathSize];
@@ -67,7 +59,7 @@ bool UseDefaultOutputFolder(const char* exePath) {
       CreateShortcut(link, target);
     }
   } else {
-    Append(OutputFolder, "\\");
+    AppendPath(OutputFolder, "\\");
   }
   WriteIniText("option", "outputfolder", OutputFolder);
   return true;
@@ -125,7 +117,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     ShowWarning(kWarnSystemFault, nullptr);
     return 0;
   }
-  if (!Append(AppDataFolder, "\\Qv\\")) {
+  if (!AppendPath(AppDataFolder, "\\Qv\\")) {
     ShowWarning(kWarnFolderNotCreated, nullptr);
     return 0;
   }

@@ -9,29 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "companion/exec_list.h"
 #include "platform/scoped.h"
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256;
-
 // The data folder "...\Qv\" into buffer; false when it does not exist or does not fit.
 bool CompanionFolder(char* buffer) {
   buffer[0] = 0;
   if (!SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_APPDATA, FALSE)) return false;
-  buffer[kBufferSize - 1] = 0;
-  std::size_t length = std::strlen(buffer);
-  if (length + sizeof "\\Qv\\" > kBufferSize) return false;
-  std::strcpy(buffer + length, "\\Qv\\");
-  return _access(buffer, 0) == 0;
-}
-
-bool AppendName(char* buffer, const char* name) {
-  std::size_t length = std::strlen(buffer);
-  if (length + std::strlen(name) + 1 > kBufferSize) return false;
-  std::strcpy(buffer + length, name);
-  return true;
+  buffer[kPathSize - 1] = 0;
+  return AppendPath(buffer, "\\Qv\\") && _access(buffer, 0) == 0;
 }
 
 // The whole file, or nothing when it cannot be read (an absent list).
@@ -50,13 +39,13 @@ std::vector<char> ReadList(const char* path) {
 
 int GetPindleGifPath(char* buffer) {
   if (!CompanionFolder(buffer)) return 0;
-  return AppendName(buffer, "$pindle.gif") ? 1 : 0;
+  return AppendPath(buffer, "$pindle.gif") ? 1 : 0;
 }
 
 int RegisterInExecList() {
-  char path[kBufferSize];
-  if (!CompanionFolder(path) || !AppendName(path, "$exec-list.txt")) return 0;
-  char exePath[kBufferSize] = {};
+  char path[kPathSize];
+  if (!CompanionFolder(path) || !AppendPath(path, "$exec-list.txt")) return 0;
+  char exePath[kPathSize] = {};
   GetModuleFileNameA(nullptr, exePath, sizeof exePath);
   exePath[sizeof exePath - 1] = 0;
 
