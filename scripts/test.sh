@@ -47,22 +47,10 @@ say "tests under the sanitizers"
 ctest --test-dir build/asan --output-on-failure
 
 say "Windows tests under Wine (engine, tool, program modules, exe checks, end to end)"
-wine_home=$(mktemp -d)
-export FRIMBOLA_WINEPREFIX=$wine_home/prefix
-xvfb_pid=
-stop_wine() {
-  WINEPREFIX=$FRIMBOLA_WINEPREFIX wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$wine_home"
-}
-trap stop_wine EXIT
-# The program's own tests open windows and read the screen: a virtual display of
-# this run's own (Xvfb picks a free display number and writes it to the fd).
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$wine_home/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$wine_home/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$wine_home/display")
-WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+# The program's own tests open windows and read the screen: a display and a Wine
+# prefix of this run's own.
+source scripts/wine-session.sh
+start_wine_session
 ctest --test-dir build/windows --output-on-failure
 
 say "fuzz smoke run"
