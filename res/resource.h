@@ -12,5 +12,11 @@
 #define IDI_REGION 108       // control panel: ask the region-selection companion
 #define IDI_FONT 109         // settings dialog: font button
 
+#define IDD_PROGRESS 103
+#define IDC_PROGRESS_BAR 1013
+#define IDC_ELAPSED 1016
+#define IDC_REMAINING 1017
+#define IDC_STEPNAME 1020
+
 #define IDD_MENUANCHOR 107
 #define IDD_ABOUT 155
