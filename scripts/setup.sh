@@ -21,7 +21,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
   wine wine32:i386 xvfb xauth x11-utils xdotool
   locales fonts-ipafont-gothic fonts-ipafont-mincho
-  libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev imagemagick ffmpeg
+  libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev imagemagick ffmpeg chromium
   dpkg-dev python3
 )
 
