@@ -12,29 +12,32 @@ cd "$root"
 
 bash scripts/setup.sh
 
+# The i686 program, or on a host that runs no 32-bit programs the same built for x86_64.
+source scripts/windows-arch.sh
+win=build/$FRIMBOLA_WIN_BUILD
 mkdir -p build
-echo "run: building (Windows)"
-cmake -S "$root" -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  >build/windows.configure.log 2>&1 || { cat build/windows.configure.log; exit 1; }
-cmake --build build/windows --target frimbola demo_player frimbola-e2e-driver frimbola-e2e-probe \
-  >build/windows.build.log 2>&1 || { tail -n 40 build/windows.build.log; exit 1; }
+echo "run: building (Windows, $FRIMBOLA_WIN_ARCH)"
+cmake -S "$root" -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$FRIMBOLA_WIN_ARCH.cmake" \
+  >"$win.configure.log" 2>&1 || { cat "$win.configure.log"; exit 1; }
+cmake --build "$win" --target frimbola demo_player frimbola-e2e-driver frimbola-e2e-probe \
+  >"$win.build.log" 2>&1 || { tail -n 40 "$win.build.log"; exit 1; }
 
 if [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1; then
   export FRIMBOLA_WINEPREFIX=${FRIMBOLA_WINEPREFIX:-$root/build/wineprefix}
   if [ ! -d "$FRIMBOLA_WINEPREFIX" ]; then
     echo "run: making the Wine prefix $FRIMBOLA_WINEPREFIX"
-    WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=${FRIMBOLA_WINEARCH:-win32} WINEDEBUG=-all wineboot -i >/dev/null 2>&1
   fi
   echo "run: starting frimbola.exe on $DISPLAY (its icon is in the tray; quit from its menu)"
-  exec scripts/wine-run.sh build/windows/frimbola.exe "$@"
+  exec scripts/wine-run.sh $win/frimbola.exe "$@"
 fi
 
 demo=$root/out/demo
 rm -rf "$demo"
 mkdir -p "$demo"
 echo "run: no display; the demo runs on a virtual one"
-FRIMBOLA_DEMO_OUT=$demo FRIMBOLA_DEMO_PLAYER=$root/build/windows/tools/demo_player.exe \
-  bash tests/e2e/run_e2e.sh build/windows/frimbola.exe build/windows/tests/e2e/frimbola-e2e-driver.exe \
+FRIMBOLA_DEMO_OUT=$demo FRIMBOLA_DEMO_PLAYER=$root/$win/tools/demo_player.exe \
+  bash tests/e2e/run_e2e.sh $win/frimbola.exe $win/tests/e2e/frimbola-e2e-driver.exe \
   scripts/demo_scenario.sh
 echo "run: $(find "$demo/frames" -name '*.jpg' | wc -l) frames recorded by automatic capture: $demo/frames"
 echo "run: the desktop with the tray icon: $demo/desktop.png"

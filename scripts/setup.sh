@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine (as root) for building and testing Frimbola:
 # Debian packages, the i386 architecture for Wine, the ja_JP.UTF-8 locale and
-# libjpeg-turbo cross-built for i686 Windows from Debian's source package.
+# libjpeg-turbo cross-built for Windows from Debian's source package: for i686 (the
+# product) and for x86_64 (the test build of hosts that cannot run 32-bit code).
 # Idempotent: a second run only checks and finishes in seconds.
 set -euo pipefail
 
 cache=${FRIMBOLA_CACHE:-/var/cache/frimbola}
-jpeg_prefix=$cache/libjpeg-turbo-i686
 
 say() { printf 'setup: %s\n' "$*"; }
 
@@ -19,7 +19,8 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest pkg-config time file
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
-  wine wine32:i386 xvfb xauth x11-utils xdotool
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb xauth x11-utils xdotool
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   libjpeg62-turbo-dev libjpeg-turbo-progs libgif-dev imagemagick ffmpeg chromium
   dpkg-dev python3
@@ -72,30 +73,33 @@ if ! locale -a 2>/dev/null | grep -qx 'ja_JP.utf8'; then
   locale-gen >/dev/null
 fi
 
-# libjpeg-turbo for the Windows build: the very version of the native library,
+# libjpeg-turbo for the Windows builds: the very version of the native library,
 # from Debian's source package, static, with its SIMD code (nasm).
 version=$(dpkg-query -W -f='${source:Version}\n' "libjpeg62-turbo:$(dpkg --print-architecture)")
-stamp=$jpeg_prefix/.built-$version
-if [ ! -f "$stamp" ]; then
-  say "cross-building libjpeg-turbo $version for i686 Windows into $jpeg_prefix"
+build_jpeg() {  # build_jpeg ARCH (i686 or x86_64)
+  local arch=$1 prefix=$cache/libjpeg-turbo-$1 work src
+  [ -f "$prefix/.built-$version" ] && return
+  say "cross-building libjpeg-turbo $version for $arch Windows into $prefix"
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
   (cd "$work" && apt-get source -qq "libjpeg-turbo=$version" >"$work/source.log" 2>&1) || { cat "$work/source.log"; exit 1; }
   src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-  rm -rf "$jpeg_prefix"
+  rm -rf "$prefix"
   cmake -S "$src" -B "$work/build" -G Ninja \
-    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=i686 \
-    -DCMAKE_C_COMPILER=i686-w64-mingw32-gcc-posix \
-    -DCMAKE_RC_COMPILER=i686-w64-mingw32-windres \
+    -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$arch" \
+    -DCMAKE_C_COMPILER="$arch-w64-mingw32-gcc-posix" \
+    -DCMAKE_RC_COMPILER="$arch-w64-mingw32-windres" \
     -DCMAKE_ASM_NASM_COMPILER=nasm \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS='-msse2 -mfpmath=sse' \
     -DCMAKE_EXE_LINKER_FLAGS='-static -static-libgcc' \
-    -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
     -Wno-dev >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
   cmake --build "$work/build" >"$work/build.log" || { tail -n 40 "$work/build.log"; exit 1; }
   cmake --install "$work/build" >/dev/null
-  touch "$stamp"
-fi
+  touch "$prefix/.built-$version"
+  rm -rf "$work"
+}
+build_jpeg i686
+build_jpeg x86_64
 
-say "ready (libjpeg-turbo for Windows in $jpeg_prefix)"
+say "ready (libjpeg-turbo for Windows in $cache)"

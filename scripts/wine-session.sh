@@ -1,9 +1,10 @@
 # Sourced by scripts that run Windows programs of the build under Wine on a screen:
 #   start_wine_session [SCREEN]   (SCREEN like 1280x1024, the default)
-# makes a temp folder with a fresh 32-bit Wine prefix (exported as FRIMBOLA_WINEPREFIX,
+# makes a temp folder with a fresh Wine prefix (of the kind windows-arch.sh picks) (exported as FRIMBOLA_WINEPREFIX,
 # which scripts/wine-run.sh uses) and a virtual display of its own (exported as
 # DISPLAY; Xvfb picks a free number and writes it to the fd), and stops both and
 # removes the folder when the script exits.
+source "$(dirname "${BASH_SOURCE[0]}")/windows-arch.sh"
 wine_session=
 wine_session_xvfb=
 
@@ -24,5 +25,5 @@ start_wine_session() {
   for _ in $(seq 50); do [ -s "$wine_session/display" ] && break; sleep 0.1; done
   export DISPLAY=:$(cat "$wine_session/display")
   export FRIMBOLA_WINEPREFIX=$wine_session/prefix
-  WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$FRIMBOLA_WINEPREFIX WINEARCH=${FRIMBOLA_WINEARCH:-win32} WINEDEBUG=-all wineboot -i >/dev/null 2>&1
 }

@@ -31,8 +31,9 @@ else
 fi
 for scenario in "${scenarios[@]}"; do [ -f "$scenario" ] || { echo "no scenario $scenario" >&2; exit 2; }; done
 
+source "$here/../../scripts/windows-arch.sh"
 scenario_timeout=${E2E_SCENARIO_TIMEOUT:-150}
-export WINEARCH=win32 WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEARCH=${FRIMBOLA_WINEARCH:-win32} WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 unset WINEDLLOVERRIDES
 work=$(mktemp -d /tmp/frimbola-e2e.XXXXXX)
 xvfb_pid=

@@ -32,7 +32,7 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
 int Dialog(int argc, char** argv) {
   HWND dialog = WaitDialog(argc > 0 ? argv[0] : "", ParseMs(argc, argv, 1, 10000));
   if (!dialog) return 1;
-  PrintFormat("0x%08lx\t", reinterpret_cast<unsigned long>(dialog));
+  PrintFormat("0x%08lx\t", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(dialog)));
   PrintLine(Utf8FromAnsi(TextOf(dialog).c_str()));
   EnumChildWindows(dialog, PrintControl, 0);
   return 0;

@@ -255,8 +255,8 @@ int RunPlayer(int argc, char** argv) {
 
   RECT area;
   GetWindowRect(Player.video, &area);
-  PrintFormat("top\t0x%08lx\n", reinterpret_cast<unsigned long>(Player.top));
-  PrintFormat("video\t0x%08lx\n", reinterpret_cast<unsigned long>(Player.video));
+  PrintFormat("top\t0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(Player.top)));
+  PrintFormat("video\t0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(Player.video)));
   // What a capture must show: the video window's rectangle, or nothing at all.
   if (kind->captureTarget) PrintFormat("rect\t%ld\t%ld\t%ld\t%ld\n", area.left, area.top, area.right, area.bottom);
   else PrintLine("rect\tnone");

@@ -10,7 +10,7 @@ namespace {
 BOOL CALLBACK PrintWindowLine(HWND window, LPARAM) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  PrintFormat("0x%08lx\t%lu\t%s\t%s\t", reinterpret_cast<unsigned long>(window), pid,
+  PrintFormat("0x%08lx\t%lu\t%s\t%s\t", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)), pid,
               IsWindowVisible(window) ? "visible" : "hidden", Utf8FromAnsi(ClassNameOf(window).c_str()).c_str());
   PrintLine(Utf8FromAnsi(TextOf(window).c_str()));
   return TRUE;
@@ -37,7 +37,7 @@ int WaitWindow(int argc, char** argv) {
   DWORD ms = ParseMs(argc, argv, 2, 10000);
   HWND window = WaitFor(ms, FindAnyTopLevel, &query);
   if (!window) return Fail("no window of class \"%s\" within %lu ms", argv[0], ms);
-  PrintFormat("0x%08lx\n", reinterpret_cast<unsigned long>(window));
+  PrintFormat("0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
   return 0;
 }
 
@@ -164,7 +164,7 @@ int CountWindows(int argc, char** argv) {
 BOOL CALLBACK PrintChildLine(HWND window, LPARAM) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  PrintFormat("0x%08lx\t%s\t%ld,%ld,%ld,%ld\t%s\t", reinterpret_cast<unsigned long>(window),
+  PrintFormat("0x%08lx\t%s\t%ld,%ld,%ld,%ld\t%s\t", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)),
               IsWindowVisible(window) ? "visible" : "hidden", rect.left, rect.top, rect.right, rect.bottom,
               Utf8FromAnsi(ClassNameOf(window).c_str()).c_str());
   PrintLine(Utf8FromAnsi(TextOf(window).c_str()));
