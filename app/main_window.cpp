@@ -12,6 +12,7 @@
 #include "app/tray_menu.h"
 #include "capture/frame_store.h"
 #include "capture/player_capture.h"
+#include "gif/anime_gif.h"
 
 HWND MainWindow = nullptr;
 HWND GifPanel = nullptr;
@@ -24,7 +25,7 @@ constexpr UINT_PTR kClipboardWaitTimer = 2;
 constexpr UINT_PTR kAutoCaptureTimer = 3;
 
 NOTIFYICONDATAA TrayIconData;
-static_assert(sizeof(NOTIFYICONDATAA) == 508, "the tray icon data the shell expects of this program");
+static_assert(sizeof(NOTIFYICONDATAA) == (sizeof(void*) == 4 ? 508 : 528), "the tray icon data the shell expects of this program");
 HICON IdleIcon = nullptr;
 HICON CaptureIcon = nullptr;
 bool HotKeyRegistered = false;
@@ -262,9 +263,11 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_OPENPANEL:
       if ((OptionFlags & OF_GIFMODE) && !GifPanel) OpenGifPanel();
       break;
-    case WM_OPENSETTINGS:
     case WM_BUILDGIF:
-      // The settings dialog and the GIF build are not built yet: accepted, nothing done.
+      CreateAnimeGif(hwnd);
+      break;
+    case WM_OPENSETTINGS:
+      // The settings dialog is not built yet: accepted, nothing done.
       break;
     default:
       if (message == TaskbarCreatedMessage && message != 0) {

@@ -15,6 +15,21 @@
 
 namespace {
 
+// The region-selection companion's window, found when the control panel opens.
+HWND QvWindow = nullptr;
+
+const char kPindleClass[] = "Pindle API-kurasu";
+const char kPindleTitle[] = "Pindle TSR";
+
+// Delivered within 5 s, or at once waiting as long as the companion keeps working.
+int SendToQv(WPARAM wParam, LPARAM lParam) {
+  if (!QvWindow) return 0;
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(QvWindow, WM_REGIONSELECTED, wParam, lParam, SMTO_NOTIMEOUTIFNOTHUNG, 5000, &answer)
+             ? 1
+             : 0;
+}
+
 // The data folder "...\Qv\" into buffer; false when it does not exist or does not fit.
 bool CompanionFolder(char* buffer) {
   buffer[0] = 0;
@@ -56,4 +71,22 @@ int RegisterInExecList() {
   ScopedFile file(std::fopen(path, "wb"));
   if (file) std::fwrite(content.data(), 1, content.size(), file.get());
   return 1;
+}
+
+int QvRegisterWindow(HWND panel) {
+  QvWindow = FindWindowA("Qv Touroku Kurasu", nullptr);
+  return SendToQv(reinterpret_cast<WPARAM>(panel), WM_REGIONSELECTED);
+}
+
+int QvUnregisterWindow(HWND panel) { return SendToQv(reinterpret_cast<WPARAM>(panel), 0); }
+
+int QvRequestRegion() { return SendToQv(0, 2); }
+
+bool PindleIsEditing() {
+  HWND pindle = FindWindowA(kPindleClass, kPindleTitle);
+  return pindle && SendMessageA(pindle, WM_PINDLE, 1, 0) == 1;
+}
+
+void NotifyPindleFileReady() {
+  if (HWND pindle = FindWindowA(kPindleClass, kPindleTitle)) SendMessageA(pindle, WM_PINDLE, 0, 1);
 }
