@@ -4,8 +4,9 @@
 #   prefix build/wineprefix, until it is quit from its tray menu. Arguments go to the
 #   program (an output folder, optionally as "-define=FOLDER" in double quotes).
 # - Without one, a demo runs on a virtual display: a stand-in video player shows a
-#   moving picture and Frimbola records it with automatic capture. It prints where
-#   the frames went and a screenshot of the desktop with the tray icon.
+#   moving picture, Frimbola records it in GIF mode with automatic capture and builds
+#   an animated GIF. It prints where the GIF went, a screenshot of the desktop with
+#   the tray icon and one of the progress dialog during the build.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -39,5 +40,8 @@ echo "run: no display; the demo runs on a virtual one"
 FRIMBOLA_DEMO_OUT=$demo FRIMBOLA_DEMO_PLAYER=$root/$win/tools/demo_player.exe \
   bash tests/e2e/run_e2e.sh $win/frimbola.exe $win/tests/e2e/frimbola-e2e-driver.exe \
   scripts/demo_scenario.sh
-echo "run: $(find "$demo/frames" -name '*.jpg' | wc -l) frames recorded by automatic capture: $demo/frames"
-echo "run: the desktop with the tray icon: $demo/desktop.png"
+gif=$(find "$demo" -maxdepth 1 -name '*.gif' | head -n 1)
+echo "run: the animated GIF built from the recording: $gif"
+echo "run: the desktop while recording: $demo/desktop.png"
+[ -f "$demo/progress.png" ] && echo "run: the progress dialog during the build: $demo/progress.png"
+exit 0
