@@ -309,7 +309,17 @@ def render_frame_rgba(path, n, gif=None):
         raise GifError(f"{path}: no frame {n} (the file has {len(frames)})")
     width, height = gif["width"], gif["height"]
     screen = bytearray(4 * width * height)  # transparent black
-    for i in range(n + 1):
+    # A frame that covers the whole screen without a transparent index hides all that
+    # came before it (unless it is to be undone by disposal 3 before frame n): start
+    # there, which spares composing a hundred large frames to show the last one.
+    first = 0
+    for k in range(n, -1, -1):
+        f = frames[k]
+        if (_clip(gif, f) == (0, 0, width, height) and f["transparent_index"] is None
+                and (k == n or f["disposal"] != 3)):
+            first = k
+            break
+    for i in range(first, n + 1):
         frame = frames[i]
         rect = _clip(gif, frame)
         before = _read_rect(screen, width, rect) if frame["disposal"] == 3 else None
