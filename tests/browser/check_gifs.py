@@ -37,6 +37,7 @@ import sys
 import tempfile
 import threading
 
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import gif_check  # noqa: E402
 

@@ -88,7 +88,7 @@ class GifFileType(ctypes.Structure):
         ("SHeight", ctypes.c_int),
         ("SColorResolution", ctypes.c_int),
         ("SBackGroundColor", ctypes.c_int),
-        ("AspectByte", ctypes.c_ubyte),
+        ("PixelRatioByte", ctypes.c_ubyte),
         ("SColorMap", ctypes.POINTER(ColorMapObject)),
         ("ImageCount", ctypes.c_int),
         ("Image", GifImageDesc),
