@@ -20,3 +20,5 @@
 
 #define IDD_MENUANCHOR 107
 #define IDD_ABOUT 155
+
+#define IDR_CREDITFRAME 201  // RCDATA: the default credit template, frame.gif

@@ -4,7 +4,7 @@
 #   - it imports only DLLs that every Windows has, so the single file runs anywhere
 #     (no libstdc++, libgcc, libwinpthread or libjpeg DLL left to ship);
 #   - its resources: the icons, the two dialogs that come from this folder's
-#     resource script, the version block and the manifest.
+#     resource script, the version block, the manifest and the default credit template.
 # Prints every failure, then exits 1 if there was one.
 set -euo pipefail
 
@@ -103,6 +103,13 @@ else
     grep -q -- "$needed" <<<"$manifest" && pass "manifest names $needed" \
       || fail "manifest lacks $needed"
   done
+fi
+
+# The default credit template (RCDATA 201), byte for byte the committed res/frame.gif.
+if cmp -s <(pe get "$exe" 10 201 2>/dev/null) "$here/../../res/frame.gif"; then
+  pass 'credit template RCDATA 201 is res/frame.gif'
+else
+  fail 'RCDATA 201 is missing or differs from res/frame.gif'
 fi
 
 if [ "$failures" -gt 0 ]; then
