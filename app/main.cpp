@@ -15,6 +15,7 @@
 #include "app/settings.h"
 #include "app/settings_values.h"
 #include "companion/companion.h"
+#include "gif/credit_screen.h"
 
 namespace {
 
@@ -126,6 +127,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     return 0;
   }
   std::snprintf(IniPath, sizeof IniPath, "%sfrimbola.ini", AppDataFolder);
+  InstallCreditTemplate();
 
   OptionFlags = static_cast<DWORD>(ReadIniInt("option", "flags", 0));
 

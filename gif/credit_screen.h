@@ -16,3 +16,8 @@ int MeasureCreditTitle(const char* title, const char* fontName, int fontHeight, 
 // backColour (both COLORREF-style 0x00bbggrr as the pixel's blue, green, red bytes).
 void RenderCreditTitle(HGLOBAL frame, RECT* rect, HDC dc, const char* title, int fontHeight, COLORREF textColour,
                        COLORREF backColour, const char* fontName);
+
+// Puts the default template that comes inside the program into the data folder as
+// "frame.gif" when no file of that name is there; an existing file, the user's own
+// picture or one put there earlier, is never replaced. 1 when the file was written.
+int InstallCreditTemplate();

@@ -1,7 +1,7 @@
 // Small owners for the Win32 handles a function takes and must give back on every
 // path (Windows build only): a window's device context, a memory device context,
-// a GDI object, an object selected into a device context, COM for one function and
-// a COM interface.
+// a GDI object, an object selected into a device context, a file handle, COM for one
+// function and a COM interface.
 #pragma once
 
 #include "platform/platform.h"
@@ -80,6 +80,26 @@ class ScopedSelectObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// A file handle from CreateFileA, closed with CloseHandle. CreateFileA fails with
+// INVALID_HANDLE_VALUE, not null, so both count as no handle.
+class ScopedFileHandle {
+ public:
+  explicit ScopedFileHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedFileHandle() { Close(); }
+  ScopedFileHandle(const ScopedFileHandle&) = delete;
+  ScopedFileHandle& operator=(const ScopedFileHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  bool ok() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (ok()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
 };
 
 // COM for the length of one function.
