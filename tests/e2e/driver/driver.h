@@ -24,6 +24,7 @@ std::span<const DriverCommand> InputCommands();
 std::span<const DriverCommand> FakeMainCommands();
 std::span<const DriverCommand> ProcessCommands();
 std::span<const DriverCommand> PlayerCommands();
+std::span<const DriverCommand> GifCommands();
 
 // Prints "driver: " and the message on stderr; returns 1 for "return Fail(...)".
 int Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -11,7 +11,7 @@ namespace {
 
 std::span<const DriverCommand> (*const kGroups[])() = {
     WindowCommands, ProcessCommands, MenuCommands, DialogCommands, ShellCommands, InputCommands, FakeMainCommands,
-    PlayerCommands,
+    PlayerCommands, GifCommands,
 };
 
 void PrintHelp() {

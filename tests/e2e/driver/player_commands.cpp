@@ -11,6 +11,11 @@
 //   rows h/2-8 .. h/2+7:      a checkerboard of 8 x 8 cells, white where x/8 + y/8 is odd
 //   the last 16 rows:         a grey ramp, x * 255 / (w - 1)
 //   the rest:                 four flat quadrants (split at w/2 and h/2)
+// Two more patterns for the GIF scenarios (tests/e2e/gif_picture.py draws them too):
+//   gradient: red x * 255 / (w - 1), green y * 255 / (h - 1), blue in 5 x 5 blocks
+//             ((x/5) * 37 + (y/5) * 11) mod 256: more colours than any palette holds
+//   box:      flat blue (40, 70, 220) with a white 32 x 24 box at x 16 + 32 n, rows
+//             h/2-12 .. h/2+11: consecutive frames differ only where the box moves
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -45,6 +50,19 @@ Rgb PicturePixel(int x, int y, int w, int h, unsigned n) {
   return kQuadrants[(x < w / 2 ? 0 : 1) + (y < h / 2 ? 0 : 2)];
 }
 
+Rgb GradientPixel(int x, int y, int w, int h) {
+  return {static_cast<BYTE>(x * 255 / (w > 1 ? w - 1 : 1)), static_cast<BYTE>(y * 255 / (h > 1 ? h - 1 : 1)),
+          static_cast<BYTE>(((x / 5) * 37 + (y / 5) * 11) % 256)};
+}
+
+Rgb BoxPixel(int x, int y, int h, unsigned n) {
+  const long left = 16 + 32L * n;
+  if (x >= left && x < left + 32 && y >= h / 2 - 12 && y < h / 2 + 12) return kWhite;
+  return kQuadrants[2];
+}
+
+enum class Pattern { kPicture, kGradient, kBox };
+
 // What one window of the stand-in shows.
 struct Role {
   bool video;  // the picture (inside the border), else a flat colour
@@ -56,6 +74,7 @@ constexpr int kMaxLevels = 4;
 struct PlayerState {
   Role roles[kMaxLevels];  // one per level of the window tree, top level first
   int border = 0;
+  Pattern pattern = Pattern::kPicture;
   unsigned frameNumber = 0;
   HWND top = nullptr;
   HWND video = nullptr;
@@ -64,6 +83,8 @@ PlayerState Player;
 
 constexpr UINT_PTR kLifeTimer = 1;
 constexpr UINT_PTR kFrameTimer = 2;
+// Sent to the top-level window: show frame number wParam, painted before the answer.
+constexpr UINT kSetFrameMessage = WM_USER + 1;
 
 void PaintVideo(HWND window, HDC dc) {
   RECT client;
@@ -78,7 +99,15 @@ void PaintVideo(HWND window, HDC dc) {
     BYTE* row = pixels.data() + static_cast<size_t>(y) * stride;
     for (int x = 0; x < w; ++x) {
       bool inside = x >= inner && x < w - inner && y >= inner && y < h - inner;
-      Rgb c = inside ? PicturePixel(x - inner, y - inner, pw, ph, Player.frameNumber) : kBorder;
+      Rgb c = kBorder;
+      if (inside) {
+        const int px = x - inner, py = y - inner;
+        switch (Player.pattern) {
+          case Pattern::kPicture: c = PicturePixel(px, py, pw, ph, Player.frameNumber); break;
+          case Pattern::kGradient: c = GradientPixel(px, py, pw, ph); break;
+          case Pattern::kBox: c = BoxPixel(px, py, ph, Player.frameNumber); break;
+        }
+      }
       row[3 * x] = c.b;
       row[3 * x + 1] = c.g;
       row[3 * x + 2] = c.r;
@@ -121,6 +150,12 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (Player.video) InvalidateRect(Player.video, nullptr, FALSE);
       }
       return 0;
+    case kSetFrameMessage:
+      if (window != Player.top) break;
+      Player.frameNumber = static_cast<unsigned>(wParam);
+      if (Player.video) RedrawWindow(Player.video, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+      GdiFlush();
+      return 1;
     case WM_CLOSE:
       DestroyWindow(window);
       return 0;
@@ -213,6 +248,16 @@ int RunPlayer(int argc, char** argv) {
       if (!ParseInt(argv[++i], &Player.border) || Player.border < 0) return Fail("bad border \"%s\"", argv[i]);
     } else if (std::strcmp(argv[i], "--animate") == 0 && i + 1 < argc) {
       frameMs = ParseMs(argc, argv, ++i, 0);
+    } else if (std::strcmp(argv[i], "--pattern") == 0 && i + 1 < argc) {
+      ++i;
+      if (std::strcmp(argv[i], "picture") == 0) Player.pattern = Pattern::kPicture;
+      else if (std::strcmp(argv[i], "gradient") == 0) Player.pattern = Pattern::kGradient;
+      else if (std::strcmp(argv[i], "box") == 0) Player.pattern = Pattern::kBox;
+      else return Fail("unknown pattern \"%s\"", argv[i]);
+    } else if (std::strcmp(argv[i], "--frame") == 0 && i + 1 < argc) {
+      int frame = 0;
+      if (!ParseInt(argv[++i], &frame) || frame < 0) return Fail("bad frame number \"%s\"", argv[i]);
+      Player.frameNumber = static_cast<unsigned>(frame);
     } else if (std::strcmp(argv[i], "--ms") == 0 && i + 1 < argc) {
       lifeMs = ParseMs(argc, argv, ++i, lifeMs);
     } else if (count < 4 && ParseInt(argv[i], &numbers[count])) {
@@ -370,11 +415,12 @@ int HoldKey(int argc, char** argv) {
 }
 
 const DriverCommand kCommands[] = {
-    {"player", "KIND [W H] [X Y] [--border N] [--animate MS] [--ms LIFE]   windows of a player (wmp-skin wmp-app "
-               "store-gom store-gom-nosink store-movies gom gom-child) whose video window, W x H at X,Y (320 240 100 "
-               "100), shows the known picture (inside a flat border of N; frame number counting every MS); prints "
-               "\"top<TAB>HWND\", \"video<TAB>HWND\", \"rect<TAB>L<TAB>T<TAB>R<TAB>B\" (or \"rect<TAB>none\" when "
-               "nothing may be captured) and \"ready\"; runs until WM_CLOSE or LIFE ms (60000)", RunPlayer},
+    {"player", "KIND [W H] [X Y] [--border N] [--animate MS] [--pattern picture|gradient|box] [--frame N] [--ms LIFE]"
+               "   windows of a player (wmp-skin wmp-app store-gom store-gom-nosink store-movies gom gom-child) whose "
+               "video window, W x H at X,Y (320 240 100 100), shows the known picture or pattern (inside a flat border "
+               "of N; frame number N (0), counting every MS; message WM_USER+1 to the top window shows frame wParam); "
+               "prints \"top<TAB>HWND\", \"video<TAB>HWND\", \"rect<TAB>L<TAB>T<TAB>R<TAB>B\" (or \"rect<TAB>none\" "
+               "when nothing may be captured) and \"ready\"; runs until WM_CLOSE or LIFE ms (60000)", RunPlayer},
     {"set-title", "CLASS|0xHWND TEXT", SetTitle},
     {"window-rect", "CLASS|0xHWND   prints LEFT<TAB>TOP<TAB>RIGHT<TAB>BOTTOM", WindowRect},
     {"screen-hash", "LEFT TOP RIGHT BOTTOM   a digest of the screen's pixels there", ScreenHash},
