@@ -98,6 +98,10 @@ int BuildAnimeGif(HWND owner, HGLOBAL* frames, int count, const char* path, int 
   options.sizeMethod = ReadIniNumber("sizemethod", "0");
   options.sizePixel = ReadIniNumber("sizepixel", "430");
 
+  // A writer that fails has left what it wrote so far: a broken GIF under the next
+  // number. The file goes again when this build made it; one that was there before
+  // the build is left alone.
+  const bool existed = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
   int result;
   {
     ProgressWindow dialog(owner);
@@ -105,6 +109,7 @@ int BuildAnimeGif(HWND owner, HGLOBAL* frames, int count, const char* path, int 
     result = RunBuildPipeline(frames, count, path, colourCount, delays, options, &sink);
   }
   if (result == kGifWriteOk) return 1;
+  if (!existed) DeleteFileA(path);
   ShowWarning(kWarnGifFailed, owner);
   return 0;
 }

@@ -84,8 +84,9 @@ record_frames 1 1
 build_from_menu
 check_build_warning
 check_eq "frames recorded after the failed build" 0 "$(recorded_count)"
-# The writer leaves what it opened (here an empty A0001003.gif); the counter stays.
+# The counter stays, and the file the failed writer had opened is gone again.
 check_contains "the next file after the failed build" '"A0001003.' "$(drv tray-menu)"
+[ ! -e "$(gif_path 1003)" ] || fail "the failed build left $(gif_path 1003)"
 stop_player gom
 stop_program
 check_eq "filecount after two builds and a failed one" 1003 "$(ini_value "$(settings_file)" option filecount)"
