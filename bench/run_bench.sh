@@ -11,6 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 frames=${FRIMBOLA_BENCH_FRAMES:-/tmp/frimbola-bench-frames}
+source bench/bench_lib.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -19,32 +20,12 @@ cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench --target engine_bench frimbola-cli >/dev/null
 cli=build/bench/tools/frimbola-cli
 
-make_set() {  # make_set NAME SOURCE
-  local dir=$frames/$1
-  [ -f "$dir/f100.bmp" ] && return
-  echo "bench: generating $1 frames in $dir"
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  ffmpeg -loglevel error -y -f lavfi -i "$2" -frames:v 100 -start_number 1 -pix_fmt bgr24 "$dir/f%03d.bmp"
-}
 make_set video testsrc2=size=640x360:rate=25
 make_set detail mandelbrot=size=800x600:rate=25
 
 echo
 echo "== engine stages (best of several runs; peers in the same process on the same frames)"
 build/bench/bench/engine_bench "video:$frames/video" "detail:$frames/detail"
-
-seconds() {  # seconds COMMAND...: wall time of one run, best of $runs
-  local best=
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    best=$(echo "$start $end ${best:-1e9}" | awk '{t = $2 - $1; print (t < $3 ? t : $3)}')
-  done
-  echo "$best"
-}
 
 echo
 echo "== whole GIF builds of 100 frames, 255 colours per frame"

@@ -8,6 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 frames=${FRIMBOLA_BENCH_FRAMES:-/tmp/frimbola-bench-frames}
+source bench/bench_lib.sh
 
 # The Wine session picks the Windows build this host runs (i686, or x86_64 where the
 # kernel runs no 32-bit programs) and cleans up after itself.
@@ -24,14 +25,6 @@ cmake --build "$windows_build" --target frimbola-cli >/dev/null
 native=build/bench/tools/frimbola-cli
 windows=$windows_build/tools/frimbola-cli.exe
 
-make_set() {  # make_set NAME SOURCE (the video set is the one run_bench.sh makes)
-  local dir=$frames/$1
-  [ -f "$dir/f100.bmp" ] && return
-  echo "bench: generating $1 frames in $dir"
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  ffmpeg -loglevel error -y -f lavfi -i "$2" -frames:v 100 -start_number 1 -pix_fmt bgr24 "$dir/f%03d.bmp"
-}
 make_set video testsrc2=size=640x360:rate=25
 make_set video720 testsrc2=size=1280x720:rate=25
 
@@ -45,18 +38,6 @@ trap 'stop_wine_session; rm -rf "$work"' EXIT
 scripts/wine-run.sh notepad >/dev/null 2>&1 &
 sleep 3
 wine_cli() { scripts/wine-run.sh "$windows" "$@"; }
-
-seconds() {  # seconds COMMAND...: wall time of one run, best of $runs
-  local best=
-  for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    best=$(echo "$start $end ${best:-1e9}" | awk '{t = $2 - $1; print (t < $3 ? t : $3)}')
-  done
-  echo "$best"
-}
 
 runs=3 start=$(seconds wine_cli --help)
 echo

@@ -61,15 +61,6 @@ void CutToMovingArea(HWND owner, int firstRecorded) {
   ExtractMotion(FrameList, FrameCount, firstRecorded, &sink);
 }
 
-void EmptyRecording() {
-  for (int slot = 0; slot < FrameCount; ++slot) {
-    if (FrameList[slot]) GlobalFree(FrameList[slot]);
-    FrameList[slot] = nullptr;
-  }
-  FrameCount = 0;
-  if (GifPanel) PostMessageA(GifPanel, WM_PANELUPDATE, 0, 0);
-}
-
 // Runs the build over the whole recording; true when the file was written.
 bool BuildRecording(HWND owner, const char* path) {
   const bool credit = (OptionFlags & OF_CREDIT) != 0;
@@ -152,6 +143,7 @@ void CreateAnimeGif(HWND owner) {
   }
 
   EndFrameListUse();
-  EmptyRecording();
+  ClearFrameList();
+  if (GifPanel) PostMessageA(GifPanel, WM_PANELUPDATE, 0, 0);
   RunState &= ~RS_BUILDING;
 }
