@@ -4,7 +4,6 @@
 // the recording, whether it succeeds or not.
 #include "gif/anime_gif.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/app.h"
@@ -18,7 +17,6 @@
 #include "gif/credit_screen.h"
 #include "gif/gif_writer.h"
 #include "gif/progress_dialog.h"
-#include "res/resource.h"
 
 namespace {
 
