@@ -94,7 +94,12 @@ check_build_warning() {
   local text
   text=$(drv message-box-text 20000) || fail "no warning box after the failed build"
   check_eq "the warning of a failed build" "$GIF_WARNING" "$text"
-  drv dialog-gone Frimbola 10000 || fail "the warning box stayed open"
+  if ! drv dialog-gone Frimbola 10000; then
+    # What is open then, for the log: the box's controls and the screen.
+    drv dialog Frimbola 1000 || true
+    screenshot warning-stayed
+    fail "the warning box stayed open"
+  fi
 }
 
 gif_path() { printf '%s/A%07d.gif\n' "$(frames_folder)" "$1"; }
