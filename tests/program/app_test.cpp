@@ -15,17 +15,11 @@
 #include "app/settings.h"
 #include "capture/frame_store.h"
 #include "companion/companion.h"
+#include "tests/program/program_paths.h"
 #include "tests/support/test_frames.h"
 #include "ui/dialog_placement.h"
 
 namespace {
-
-std::string WindowsPath(const std::string& path) {
-  std::string result = path;
-  for (char& c : result)
-    if (c == '/') c = '\\';
-  return result;
-}
 
 std::string Folder(const std::string& name) {
   std::string path = WindowsPath(TempPath(name));

@@ -19,6 +19,7 @@
 #include "gif/gif_reader.h"
 #include "gif/progress_dialog.h"
 #include "res/resource.h"
+#include "tests/program/program_paths.h"
 #include "tests/support/test_frames.h"
 
 namespace {
@@ -108,19 +109,12 @@ TEST(ProgressDialog, ShowsTheStepPumpsAtEachReportAndCarriesTheCancel) {
 }
 
 // The build command over a frame store of the test's own: output folder, settings
-// file, held settings, a stand-in control panel and a main window of its own class.
+// file and held settings.
 class BuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
     AppInstance = GetModuleHandleA(nullptr);
-    std::string folder = TempPath("gifs");
-    for (char& c : folder)
-      if (c == '/') c = '\\';
-    CreateDirectoryA(folder.c_str(), nullptr);
-    folder += "\\";
-    std::strcpy(OutputFolder, folder.c_str());
-    std::snprintf(IniPath, sizeof IniPath, "%sfrimbola.ini", OutputFolder);
-    DeleteFileA(IniPath);
+    UseOwnOutputFolder("gifs");
     for (int number = 1001; number <= 1003; ++number) DeleteFileA(GifName(number).c_str());
     saved_ = Settings;
     std::strcpy(Settings.prefix, "A");
@@ -129,15 +123,10 @@ class BuildTest : public ::testing::Test {
     OptionFlags = OF_GIFMODE;
     RunState = 0;
     ClearFrameList();
-    GifPanel = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    // The panel is a message-only stand-in; dialogs are parented to the main window.
-    panel_ = GifPanel;
-    GifPanel = nullptr;
+    GifPanel = nullptr;  // no control panel: dialogs belong to the given owner
   }
   void TearDown() override {
     ClearFrameList();
-    DestroyWindow(panel_);
-    GifPanel = nullptr;
     Settings = saved_;
     OptionFlags = 0;
     RunState = 0;
@@ -157,7 +146,6 @@ class BuildTest : public ::testing::Test {
     return name;
   }
 
-  HWND panel_ = nullptr;
   HeldSettings saved_;
 };
 

@@ -14,6 +14,7 @@
 #include "capture/frame_store.h"
 #include "capture/player_capture.h"
 #include "capture/screen_capture.h"
+#include "tests/program/program_paths.h"
 #include "tests/support/test_frames.h"
 
 namespace {
@@ -328,14 +329,7 @@ class FrameStoreTest : public CaptureTest {
   void SetUp() override {
     CaptureTest::SetUp();
     ClearFrameList();
-    std::string folder = TempPath("frames");
-    for (char& c : folder)
-      if (c == '/') c = '\\';
-    CreateDirectoryA(folder.c_str(), nullptr);
-    folder += "\\";
-    std::strcpy(OutputFolder, folder.c_str());
-    std::snprintf(IniPath, sizeof IniPath, "%sfrimbola.ini", OutputFolder);
-    DeleteFileA(IniPath);
+    UseOwnOutputFolder("frames");
     saved_ = Settings;
     std::strcpy(Settings.prefix, "A");
     Settings.filecount = 1001;

@@ -19,6 +19,7 @@
 #include "gif/resize.h"
 #include "platform/scoped_win.h"
 #include "res/resource.h"
+#include "tests/program/program_paths.h"
 #include "tests/support/test_frames.h"
 
 namespace {
@@ -28,13 +29,6 @@ constexpr Rgb kSky{40, 90, 160};      // a test template's upper part
 constexpr Rgb kField{230, 225, 210};  // the rest of it, its centre included
 constexpr Rgb kMark{200, 40, 40};     // something across the middle row
 constexpr Rgb kRed{255, 0, 0};
-
-std::string WindowsPath(const std::string& path) {
-  std::string result = path;
-  for (char& c : result)
-    if (c == '/') c = '\\';
-  return result;
-}
 
 std::string Repeat(const char* text, int times) {
   std::string result;

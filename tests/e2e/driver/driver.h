@@ -45,6 +45,9 @@ DWORD ParseMs(int argc, char** argv, int index, DWORD fallback);
 HWND FindTarget(const char* name);
 // Polls (every 50 ms) until the function gives a window or the time is up.
 HWND WaitFor(DWORD ms, HWND (*find)(const void* context), const void* context);
+// Prints "ready<TAB>HANDLE" for a stand-in window of ours, then serves the thread's
+// messages until ms have passed and the window is destroyed.
+void ServeWindowFor(HWND window, DWORD ms);
 // The visible top-level window of the class (and title, when not null), or null.
 HWND FindVisibleTopLevel(const char* className, const char* title);
 

@@ -65,17 +65,7 @@ int FakeMain(int argc, char** argv) {
   if (!RegisterClassA(&windowClass)) return Fail("RegisterClass failed (%lu)", GetLastError());
   HWND window = CreateWindowExA(0, "FrimBola", "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
   if (!window) return Fail("CreateWindow failed (%lu)", GetLastError());
-  PrintFormat("ready\t0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
-  SetTimer(window, 1, ms, nullptr);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_TIMER && msg.hwnd == window) {
-      DestroyWindow(window);
-      continue;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  ServeWindowFor(window, ms);
   return 0;
 }
 

@@ -153,17 +153,7 @@ int PindleWindow(int argc, char** argv) {
   HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Pindle TSR", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 windowClass.hInstance, nullptr);
   if (!window) return Fail("CreateWindow failed (%lu)", GetLastError());
-  PrintFormat("ready\t0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
-  SetTimer(window, 1, ms, nullptr);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_TIMER && msg.hwnd == window) {
-      DestroyWindow(window);
-      continue;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  ServeWindowFor(window, ms);
   PrintLine("closed");
   return 0;
 }

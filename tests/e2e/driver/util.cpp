@@ -113,6 +113,20 @@ HWND FindTarget(const char* name) {
   return FindWindowA(name, nullptr);
 }
 
+void ServeWindowFor(HWND window, DWORD ms) {
+  PrintFormat("ready\t0x%08lx\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)));
+  SetTimer(window, 1, ms, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == window) {
+      DestroyWindow(window);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
 HWND WaitFor(DWORD ms, HWND (*find)(const void* context), const void* context) {
   DWORD start = GetTickCount();
   for (;;) {
